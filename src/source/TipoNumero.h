@@ -1,0 +1,32 @@
+// The index record that introduces each entry of a commenting module:
+// "%-8.8d,%-6.6s,%-8.8d" of number, kind name and length, e.g.
+// "00000001,Keys  ,00000006". 24 characters while both numbers stay below
+// 100000000; larger numbers take more digits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "source/CommentKind.h"
+
+namespace scrivlock::source {
+
+class TTipoNumero {
+ public:
+  int32_t Number = 0;  // entry number; the same number stands in the entry's marker
+  TCommentKind Kind = ckLine;  // zero, as every field of a new record
+  int32_t Length = 0;  // bytes of comment text stored in the entry
+
+  std::string ToText() const;
+  // Appends ToText() to `out` without a temporary string.
+  void AppendText(std::string& out) const;
+  // Reads a record text. False, with the fields unchanged, when it splits into
+  // fewer than three items; a number that is not one reads as 0 and an unknown
+  // kind name as ckNone. Never throws.
+  bool FromText(std::string_view text);
+  // The kind whose name is exactly `name` (case matters); ckNone when none is.
+  static TCommentKind KindFromName(std::string_view name);
+};
+
+}  // namespace scrivlock::source
