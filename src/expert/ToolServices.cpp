@@ -1,0 +1,7 @@
+#include "expert/ToolServices.h"
+
+namespace scrivlock::expert {
+
+TIToolServices* ToolServices = nullptr;
+
+}  // namespace scrivlock::expert
