@@ -1,0 +1,38 @@
+// TCommandSite: what the commands need from whatever shows them: the two
+// buttons, the message box and the deletion of a file. The Comments window
+// implements it with its widgets; the command-line tool with stderr and its
+// file-backed host; tests with a recorder. The command logic itself knows no
+// widget toolkit.
+#pragma once
+
+#include <string>
+
+namespace scrivlock::commands {
+
+enum TCommandButton : int {
+  cbUnComment = 0,  // "Uncomment" (UnCommBtn)
+  cbReComment = 1,  // "Re-Comment" (ReCommBtn)
+};
+
+class TCommandSite {
+ public:
+  virtual ~TCommandSite() = default;
+
+  // Enables or disables one button. A command disables both while it runs and
+  // enables both again however it ends (Uncomment: ReCommBtn first; Re-Comment:
+  // UnCommBtn first).
+  virtual void SetButtonEnabled(TCommandButton button, bool enabled) = 0;
+
+  // Shows `text` to the user in a plain message box (one OK button, no icon,
+  // centred on the screen) and returns when the box is closed. Line breaks in
+  // `text` are CR LF.
+  virtual void ShowMessage(const std::string& text) = 0;
+
+  // Deletes the file `fileName` from disk, at the end of Re-Comment. The
+  // default removes it at once; a host that saves its buffers itself may
+  // instead schedule the deletion after the restored unit is saved. The
+  // commands ignore the result.
+  virtual bool DeleteModuleFile(const std::string& fileName);
+};
+
+}  // namespace scrivlock::commands

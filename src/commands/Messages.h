@@ -1,0 +1,41 @@
+// The texts the commands show the user. Line breaks are CR LF.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace scrivlock::commands {
+
+// M1: no unit chosen.
+inline constexpr const char* MsgSelectUnit =
+    "Please select the unit to uncomment\r\nUsing the list below";
+
+// M2: "Unit %s is already uncommented.\r\nCorresponding comments contained in
+// module: %s"; `moduleFile` is empty when the unit has several modules.
+std::string MsgAlreadyUncommented(std::string_view unitFile, std::string_view moduleFile);
+// M3: "Cannot read unit: \r\n" + unit file.
+std::string MsgCannotRead(std::string_view unitFile);
+// M4: "Unit: " + unit file + "\r\n is marked as not uncommentable."
+std::string MsgNotUncommentable(std::string_view unitFile);
+// M5: "Error. Unit %s has %d commenting modules.\r\nOnly one commenting module
+// per unit accepted!"
+std::string MsgSeveralModules(std::string_view unitFile, int32_t count);
+// M6: "Error. Unit %s has no commenting module."
+std::string MsgNoModule(std::string_view unitFile);
+
+// A unit (or its commenting module) whose text holds a zero byte: the editor's
+// zero-terminated writer would cut it short there, so it is refused before
+// anything is written. `position` is the zero byte's offset.
+std::string MsgZeroByte(std::string_view fileName, int64_t position);
+// The host gave no new unit for the commenting module; the unit is unchanged.
+std::string MsgCannotCreateModule(std::string_view unitFile);
+// The new unit was created but its buffer did not take the module's text; the
+// unit is unchanged and the new unit `moduleFile` should be discarded.
+std::string MsgCannotFillModule(std::string_view unitFile, std::string_view moduleFile);
+// ReComment stopped early; `where` is TReCommentStop::Describe(). Nothing was
+// written or deleted.
+std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,
+                                std::string_view where);
+
+}  // namespace scrivlock::commands
