@@ -1,0 +1,121 @@
+#include "cipher/Cipher.h"
+
+#include "base/Error.h"
+
+namespace scrivlock::cipher {
+namespace {
+
+// Blocks worked on together: enough independent lookup chains to cover the L2
+// latency of the 128 KiB table, few enough to keep the words in registers.
+constexpr size_t kLanes = 4;
+
+struct TWords {
+  uint16_t W0, W1, W2, W3;
+};
+
+TWords Load(const uint8_t* b) {
+  return {static_cast<uint16_t>(b[0] | b[1] << 8), static_cast<uint16_t>(b[2] | b[3] << 8),
+          static_cast<uint16_t>(b[4] | b[5] << 8), static_cast<uint16_t>(b[6] | b[7] << 8)};
+}
+
+void Store(const TWords& w, uint8_t* b) {
+  const uint16_t words[4] = {w.W0, w.W1, w.W2, w.W3};
+  for (int i = 0; i < 4; ++i) {
+    b[2 * i] = static_cast<uint8_t>(words[i] & 0xFF);
+    b[2 * i + 1] = static_cast<uint8_t>(words[i] >> 8);
+  }
+}
+
+// IterateBox for the rounds' counts 0..3, which need no range check.
+uint16_t Iterate(uint16_t x, uint8_t iterations) {
+  x = SBoxTable[x];
+  for (uint8_t i = 0; i < iterations; ++i) x = SBoxTable[x];
+  return x;
+}
+
+TWords EncryptRound(const TWords& in, const TSubKey& k) {
+  return {static_cast<uint16_t>(TSBoxes::RowShiftBox(in.W2, k.FRowShift) ^ in.W3 ^
+                                TSBoxes::ColShiftBox(in.W0, k.FColShift)),
+          in.W2,
+          static_cast<uint16_t>(TSBoxes::MulMod(
+              static_cast<uint16_t>(Iterate(in.W0, k.FIterations) ^ in.W1), k.FMultiplier)),
+          in.W0};
+}
+
+TWords DecryptRound(const TWords& in, const TSubKey& k) {
+  return {
+      in.W3,
+      static_cast<uint16_t>(TSBoxes::MulMod(in.W2, k.FMultiplier) ^ Iterate(in.W3, k.FIterations)),
+      in.W1,
+      static_cast<uint16_t>(TSBoxes::ColShiftBox(in.W3, k.FColShift) ^ in.W0 ^
+                            TSBoxes::RowShiftBox(in.W1, k.FRowShift))};
+}
+
+// `lanes` blocks through all 16 rounds; the inner loop over the lanes is what
+// lets the processor overlap their lookups.
+template <size_t lanes, bool encipher>
+void RunBlocks(const std::array<TSubKey, 16>& keys, const uint8_t* input, uint8_t* output) {
+  TWords w[lanes];
+  for (size_t b = 0; b < lanes; ++b) w[b] = Load(input + 8 * b);
+  for (size_t r = 0; r < 16; ++r) {
+    const TSubKey& k = encipher ? keys[r] : keys[15 - r];
+    for (size_t b = 0; b < lanes; ++b)
+      w[b] = encipher ? EncryptRound(w[b], k) : DecryptRound(w[b], k);
+  }
+  for (size_t b = 0; b < lanes; ++b) Store(w[b], output + 8 * b);
+}
+
+template <bool encipher>
+void RunStream(const std::array<TSubKey, 16>& keys, const uint8_t* input, uint8_t* output,
+               size_t count) {
+  size_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    RunBlocks<kLanes, encipher>(keys, input + 8 * i, output + 8 * i);
+  }
+  for (; i < count; ++i) RunBlocks<1, encipher>(keys, input + 8 * i, output + 8 * i);
+}
+
+}  // namespace
+
+void XorBlock(const TCipherBlock& a, const TCipherBlock& b, TCipherBlock& output) {
+  for (size_t i = 0; i < output.size(); ++i) output[i] = static_cast<uint8_t>(a[i] ^ b[i]);
+}
+
+TVantorCipher::TVantorCipher() {
+  PrepareSubKeys();
+}
+
+void TVantorCipher::SetKey(std::string_view key) {
+  if (key.size() < 6) throw TError(kShortKeyError);
+  FKeySchedule.SetKey(key);
+  PrepareSubKeys();
+}
+
+void TVantorCipher::PrepareSubKeys() {
+  for (int r = 1; r <= 16; ++r) {
+    TSubKey& e = FEncipherSubKeys[static_cast<size_t>(r - 1)];
+    e.SetValue(FKeySchedule.SubKeys(r));
+    e.FMultiplier += 1;
+    TSubKey& d = FDecipherSubKeys[static_cast<size_t>(r - 1)];
+    d.SetValue(FKeySchedule.SubKeys(r));
+    d.FMultiplier = FBoxes.Inverse(d.FMultiplier + 1);
+  }
+}
+
+void TVantorCipher::EncryptBlock(const TCipherBlock& input, TCipherBlock& output) const {
+  RunBlocks<1, true>(FEncipherSubKeys, input.data(), output.data());
+}
+
+void TVantorCipher::DecryptBlock(const TCipherBlock& input, TCipherBlock& output) const {
+  RunBlocks<1, false>(FDecipherSubKeys, input.data(), output.data());
+}
+
+void TVantorCipher::EncryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const {
+  RunStream<true>(FEncipherSubKeys, input, output, count);
+}
+
+void TVantorCipher::DecryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const {
+  RunStream<false>(FDecipherSubKeys, input, output, count);
+}
+
+}  // namespace scrivlock::cipher
