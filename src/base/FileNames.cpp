@@ -8,11 +8,15 @@ size_t NameStart(std::string_view path) {
   return sep == std::string_view::npos ? 0 : sep + 1;
 }
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
-std::string_view ExtractFileName(std::string_view path) { return path.substr(NameStart(path)); }
+std::string_view ExtractFileName(std::string_view path) {
+  return path.substr(NameStart(path));
+}
 
 std::string_view ExtractFileExt(std::string_view path) {
   const std::string_view name = ExtractFileName(path);
@@ -20,7 +24,9 @@ std::string_view ExtractFileExt(std::string_view path) {
   return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
-std::string_view ExtractFilePath(std::string_view path) { return path.substr(0, NameStart(path)); }
+std::string_view ExtractFilePath(std::string_view path) {
+  return path.substr(0, NameStart(path));
+}
 
 std::string UpperCase(std::string_view text) {
   std::string result(text);

@@ -15,7 +15,7 @@ std::string_view ExtractFileExt(std::string_view path);
 // The folder part, separator included ("/src/"), or empty.
 std::string_view ExtractFilePath(std::string_view path);
 
-std::string UpperCase(std::string_view text);  // ASCII letters only
+std::string UpperCase(std::string_view text);           // ASCII letters only
 bool SameText(std::string_view a, std::string_view b);  // ASCII, case-insensitive
 
 }  // namespace scrivlock

@@ -5,7 +5,9 @@
 namespace scrivlock {
 namespace {
 
-bool IsBlank(unsigned char c) { return c >= 1 && c <= 32; }
+bool IsBlank(unsigned char c) {
+  return c >= 1 && c <= 32;
+}
 
 }  // namespace
 

@@ -14,9 +14,9 @@ namespace scrivlock::source {
 
 class TTipoNumero {
  public:
-  int32_t Number = 0;  // entry number; the same number stands in the entry's marker
+  int32_t Number = 0;          // entry number; the same number stands in the entry's marker
   TCommentKind Kind = ckLine;  // zero, as every field of a new record
-  int32_t Length = 0;  // bytes of comment text stored in the entry
+  int32_t Length = 0;          // bytes of comment text stored in the entry
 
   std::string ToText() const;
   // Appends ToText() to `out` without a temporary string.

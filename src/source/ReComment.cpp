@@ -1,0 +1,278 @@
+// The walk that puts a commenting module's entries back at their markers.
+#include <algorithm>
+
+#include "source/Scan.h"
+#include "source/SourceClass.h"
+#include "source/TipoNumero.h"
+
+namespace scrivlock::source {
+namespace {
+
+bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
+  return at <= text.size() && text.substr(at, prefix.size()) == prefix;
+}
+
+// Reads the entries of a commenting module in order.
+class TModuleReader {
+ public:
+  explicit TModuleReader(std::string_view module) : FText(module) {}
+
+  // Moves onto the "(*" that opens the first entry; false when there is none.
+  bool SkipHeader() {
+    FCursor = FText.find("(*");
+    return FCursor != std::string_view::npos;
+  }
+  bool AtEntry() const { return StartsWith(FText, FCursor, "(*"); }
+
+  // Reads the index record at the cursor into `record`; an unreadable record
+  // leaves `record` as it was.
+  void ReadRecord(TTipoNumero& record) {
+    if (AtEntry()) {
+      // Up to the "*)", so that a record longer than 24 characters (a number
+      // past 99999999) is read whole.
+      const size_t from = FCursor + 2;
+      const size_t close = FText.substr(0, std::min(FText.size(), from + 40)).find("*)", from);
+      if (close != std::string_view::npos) {
+        record.FromText(FText.substr(from, close - from));
+        FCursor = std::min(FText.size(), close + 4);  // past "*)" and its CR LF
+        return;
+      }
+    }
+    std::string_view block = FText.substr(FCursor, 28);
+    block = block.substr(0, block.find('\0'));
+    record.FromText(block.size() > 2 ? block.substr(2, 24) : std::string_view());
+    FCursor = std::min(FText.size(), FCursor + 30);
+  }
+
+  // Reads the text of the entry whose record was just read. False when the
+  // module ends before the next entry begins.
+  bool ReadText(const TTipoNumero& record, std::string_view& text) {
+    // The stored length is taken when the module agrees with it: the closing
+    // quote, CR LF and the next record or the footer stand right there. So a
+    // text that holds "(*" comes back whole.
+    const int64_t length = record.Length;
+    const size_t at = FCursor;
+    if (length >= 0 && static_cast<int64_t>(FText.size() - at) >= length + 4 && FText[at] == '\'') {
+      const size_t close = at + 1 + static_cast<size_t>(length);
+      if (StartsWith(FText, close, "'\r\n") &&
+          (StartsWith(FText, close + 3, "(*") || StartsWith(FText, close + 3, "{$endif}"))) {
+        text = FText.substr(at + 1, static_cast<size_t>(length));
+        FCursor = close + 3;
+        return true;
+      }
+    }
+    // Otherwise (a text edited inside the module) the text runs to the next
+    // "(*", and the quotes and line break around it are dropped.
+    const char* const begin = FText.data();
+    const char* const end = begin + FText.size();
+    const char* q = scan::Find(begin + at, end, '(');
+    while (q < end && !(q + 1 < end && q[1] == '*')) q = scan::Find(q + 2, end, '(');
+    if (q >= end) {
+      FCursor = FText.size();
+      return false;
+    }
+    const std::string_view scratch(begin + at, static_cast<size_t>(q - (begin + at)));
+    text = scratch.size() >= 5 ? scratch.substr(1, scratch.size() - 4) : std::string_view();
+    text = text.substr(0, text.find('\0'));
+    FCursor = static_cast<size_t>(q - begin);
+    return true;
+  }
+
+ private:
+  std::string_view FText;
+  size_t FCursor = 0;
+};
+
+// The marker that ends the text exactly, if one does: the end marker stays at
+// the very end even when a literal left open runs up to it.
+const char* EndMarkerAt(const char* p, const char* end, int32_t& number) {
+  const char* hash = end - 2;
+  while (hash >= p && *hash >= '0' && *hash <= '9') --hash;
+  if (hash - 1 < p || *hash != '#') return end;
+  return scan::MatchMarker(hash - 1, end, number) == static_cast<size_t>(end - (hash - 1))
+             ? hash - 1
+             : end;
+}
+
+enum TWalkState { wsCode, wsString, wsBrace, wsParen, wsLine };
+
+}  // namespace
+
+bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored) {
+  FLastStop = TReCommentStop();
+  try {
+    stripped.Seek(0);
+    module.Seek(0);
+    restored.Clear();
+    TModuleReader reader(module.View());
+    if (!reader.SkipHeader()) {
+      FLastStop.Reason = TReCommentStop::rsNoEntries;
+      return false;
+    }
+    std::string& out = restored.Bytes();
+    out.reserve(static_cast<size_t>(stripped.Size() + module.Size()));
+
+    const char* const begin = stripped.Data();
+    const char* const end = begin + stripped.Size();
+    TTipoNumero record;
+    bool endSeen = false;
+    bool lineClosed = false;  // the last entry put back ended a line
+
+    auto stop = [&](TReCommentStop::TReason reason, const char* at, int32_t marker) {
+      FLastStop.Reason = reason;
+      FLastStop.Marker = marker;
+      FLastStop.Entry = record.Number;
+      FLastStop.Offset = at - begin;
+      return false;
+    };
+    auto place = [&](const char* at, int32_t marker) {
+      if (endSeen) return stop(TReCommentStop::rsAfterEnd, at, marker);
+      if (!reader.AtEntry()) {
+        record.Number = 0;
+        return stop(TReCommentStop::rsNoEntryLeft, at, marker);
+      }
+      reader.ReadRecord(record);
+      std::string_view text;
+      const bool complete = reader.ReadText(record, text);
+      if (record.Kind == ckEnd) {
+        if (record.Number != marker) return stop(TReCommentStop::rsWrongEndNumber, at, marker);
+        endSeen = true;
+        return true;
+      }
+      if (record.Number != marker) return stop(TReCommentStop::rsMismatch, at, marker);
+      if (!complete) return stop(TReCommentStop::rsNoEntryLeft, at, marker);
+      switch (record.Kind) {
+        case ckLine:
+          out += "//";
+          out.append(text);
+          break;
+        case ckBrace:
+          out += '{';
+          out.append(text);
+          out += '}';
+          break;
+        case ckParen:
+          out += "(*";
+          out.append(text);
+          out += "*)";
+          break;
+        default:
+          return stop(TReCommentStop::rsUnknownKind, at, marker);
+      }
+      lineClosed = record.Kind == ckLine && !text.empty() && text.back() == '\n';
+      return true;
+    };
+
+    // The walk follows the same states as the scan, so that a quote inside a
+    // comment opens no literal and "{#" inside a literal is no marker.
+    TWalkState state = wsCode;
+    const char* parenText = begin;  // where the open "(*" comment's text begins
+    const char* p = begin;
+    int32_t number = 0;
+    while (p < end) {
+      switch (state) {
+        case wsCode: {
+          const char* q = scan::FindSpecial(p, end);
+          out.append(p, q);
+          p = q;
+          if (q == end) break;
+          const char next = q + 1 < end ? q[1] : '\0';
+          if (*q == '\'') {
+            out += '\'';
+            p = q + 1;
+            state = wsString;
+          } else if (*q == '(') {
+            if (next != '*') {
+              out += '(';
+              p = q + 1;
+            } else if (q + 2 < end && q[2] == '$') {
+              out.append(q, 3);
+              p = q + 3;
+            } else {
+              out.append(q, 2);
+              p = parenText = q + 2;
+              state = wsParen;
+            }
+          } else if (*q == '/') {
+            out.append(q, next == '/' ? 2 : 1);
+            p = q + (next == '/' ? 2 : 1);
+            if (next == '/') state = wsLine;
+          } else if (const size_t length = scan::MatchMarker(q, end, number)) {
+            if (!place(q, number)) return false;
+            p = q + length;
+          } else {
+            out.append(q, next == '$' ? 2 : 1);
+            p = q + (next == '$' ? 2 : 1);
+            if (next != '$') state = wsBrace;
+          }
+          break;
+        }
+        case wsString: {
+          const char* q = scan::Find(p, end, '\'');
+          if (q < end) {
+            out.append(p, q + 1);
+            p = q + 1;
+            state = wsCode;
+            break;
+          }
+          const char* marker = EndMarkerAt(p, end, number);
+          out.append(p, marker);
+          if (marker < end && !place(marker, number)) return false;
+          p = end;
+          break;
+        }
+        case wsBrace:
+        case wsParen:
+        case wsLine: {
+          // Comments added after uncommenting: copied, markers inside them put back.
+          const char* q = p;
+          for (; q < end; ++q) {
+            const char c = *q;
+            if (c == '{' || (state == wsBrace && c == '}') || (state == wsLine && c == '\n') ||
+                (state == wsParen && c == ')' && q > parenText && q[-1] == '*')) {
+              break;
+            }
+          }
+          out.append(p, q);
+          p = q;
+          if (q == end) break;
+          if (*q != '{') {
+            out += *q;
+            p = q + 1;
+            state = wsCode;
+          } else if (const size_t length = scan::MatchMarker(q, end, number)) {
+            if (!place(q, number)) return false;
+            p = q + length;
+            // The marker's own "}" ends a brace comment; a restored line break a line comment.
+            if (state == wsBrace || (state == wsLine && lineClosed)) state = wsCode;
+          } else {
+            out += '{';
+            p = q + 1;
+          }
+          break;
+        }
+      }
+    }
+    if (!endSeen && reader.AtEntry()) {
+      // Entries other than the end record that no marker asked for would be lost.
+      TTipoNumero next;
+      next.Kind = ckNone;
+      reader.ReadRecord(next);
+      if (next.Kind != ckEnd) {
+        record = next;
+        return stop(TReCommentStop::rsUnplacedEntry, end, 0);
+      }
+    }
+    if (restored.Size() > TByteStream::kMaxSize) {
+      FLastStop.Reason = TReCommentStop::rsFailure;
+      return false;
+    }
+    restored.Seek(restored.Size());
+    return true;
+  } catch (...) {
+    FLastStop.Reason = TReCommentStop::rsFailure;
+    return false;
+  }
+}
+
+}  // namespace scrivlock::source

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "SourceTestUtil.h"
+
+namespace scrivlock::source {
+namespace {
+
+using test::ModuleText;
+using test::Recomment;
+using test::Uncomment;
+using Stop = TReCommentStop;
+
+const char kUnit[] = "unit Unit1;{ main }\r\ninterface\r\n// none\r\nimplementation\r\n(* x *)end.";
+
+TEST(ReCommentTest, RestoresTheWorkedExample) {
+  const auto u = Uncomment(kUnit);
+  const auto r = Recomment(u.stripped, u.module);
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.restored, kUnit);
+  EXPECT_EQ(r.stop.Reason, Stop::rsNone);
+}
+
+struct WalkCase {
+  const char* name;
+  std::string stripped;
+  bool ok;
+  std::string restored;  // what stands in the output, also after a stop
+  Stop::TReason reason;
+  int32_t marker;
+  int32_t entry;
+};
+
+// Module of kUnit: 1 Keys " main ", 2 Bars " none\r\n", 3 Pars " x ", 4 Fin.
+const WalkCase kWalks[] = {
+    {"code edited between markers", "unit Unit1;{#1}\r\nuses A;\r\n{#2}{#3}end.{#4}", true,
+     "unit Unit1;{ main }\r\nuses A;\r\n// none\r\n(* x *)end.", Stop::rsNone, 0, 0},
+    {"end marker deleted", "{#1}{#2}{#3}", true, "{ main }// none\r\n(* x *)", Stop::rsNone, 0, 0},
+    {"text after the end marker", "{#1}{#2}{#3}{#4} tail", true, "{ main }// none\r\n(* x *) tail",
+     Stop::rsNone, 0, 0},
+    {"middle marker deleted", "a{#1}b{#3}c{#4}", false, "a{ main }b", Stop::rsMismatch, 3, 2},
+    {"marker duplicated", "{#1}{#2}{#2}{#3}{#4}", false, "{ main }// none\r\n", Stop::rsMismatch, 2,
+     3},
+    {"copy after the last comment's marker", "{#1}{#2}{#3}x{#3}{#4}", false,
+     "{ main }// none\r\n(* x *)x", Stop::rsWrongEndNumber, 3, 4},
+    {"marker after the end marker", "{#1}{#2}{#3}{#4}{#5}", false, "{ main }// none\r\n(* x *)",
+     Stop::rsAfterEnd, 5, 4},
+    {"last comment's marker deleted", "{#1}{#2}x", false, "{ main }// none\r\nx",
+     Stop::rsUnplacedEntry, 0, 3},
+    {"marker in a literal is text", "s := '{#9}';{#1}{#2}{#3}{#4}", true,
+     "s := '{#9}';{ main }// none\r\n(* x *)", Stop::rsNone, 0, 0},
+    {"quote in an added comment opens no literal", "{ don't }{#1}// it's\r\n{#2}(*'*){#3}{#4}",
+     true, "{ don't }{ main }// it's\r\n// none\r\n(*'*)(* x *)", Stop::rsNone, 0, 0},
+    {"marker inside an added comment", "(* {#1} *)// {#2}{#3}{#4}", true,
+     "(* { main } *)// // none\r\n(* x *)", Stop::rsNone, 0, 0},
+    {"things that are not markers", "{#}{#x}{#-1}{#99999999999}{#1}{#2}{#3}{#4}{#5", true,
+     "{#}{#x}{#-1}{#99999999999}{ main }// none\r\n(* x *){#5", Stop::rsNone, 0, 0},
+    {"directives are code", "{$I 'a'}(*$X*){#1}{#2}{#3}{#4}", true,
+     "{$I 'a'}(*$X*){ main }// none\r\n(* x *)", Stop::rsNone, 0, 0},
+};
+
+TEST(ReCommentTest, PutsEntriesBackAtTheirMarkersOrStops) {
+  const std::string module = Uncomment(kUnit).module;
+  for (const WalkCase& c : kWalks) {
+    const auto r = Recomment(c.stripped, module);
+    EXPECT_EQ(r.ok, c.ok) << c.name;
+    EXPECT_EQ(r.restored, c.restored) << c.name;
+    EXPECT_EQ(r.stop.Reason, c.reason) << c.name;
+    if (!c.ok) {
+      EXPECT_EQ(r.stop.Marker, c.marker) << c.name;
+      EXPECT_EQ(r.stop.Entry, c.entry) << c.name;
+    }
+  }
+}
+
+TEST(ReCommentTest, ReportsWhereItStopped) {
+  const auto r = Recomment("abc{#2}", Uncomment(kUnit).module);
+  ASSERT_FALSE(r.ok);
+  EXPECT_EQ(r.stop.Offset, 3);
+  EXPECT_EQ(r.stop.Describe(),
+            "marker {#2} at byte 3 of the unit does not match entry 1 of the commenting module");
+}
+
+struct ModuleCase {
+  const char* name;
+  std::string module;
+  std::string stripped;
+  bool ok;
+  std::string restored;
+  Stop::TReason reason;
+};
+
+const std::string kOne = ModuleText({{"Keys", "a"}});
+
+ModuleCase DamagedModule(const char* name, std::string from, std::string to, std::string stripped,
+                         bool ok, std::string restored, Stop::TReason reason) {
+  std::string module = kOne;
+  module.replace(module.find(from), from.size(), to);
+  return {name, module, stripped, ok, restored, reason};
+}
+
+const ModuleCase kModules[] = {
+    {"no entry at all", "Unit Unit2;\r\nend.", "x{#1}", false, "", Stop::rsNoEntries},
+    {"empty module", "", "x", false, "", Stop::rsNoEntries},
+    {"empty entry gives its delimiters", ModuleText({{"Keys", ""}, {"Pars", ""}, {"Bars", ""}}),
+     "{#1}{#2}{#3}{#4}", true, "{}(**)//", Stop::rsNone},
+    DamagedModule("text edited inside the module", "'a'", "'abc'", "{#1}{#2}", true, "{abc}",
+                  Stop::rsNone),
+    DamagedModule("text edited to hold a quote and a line", "'a'", "'it's\r\nlong'", "{#1}{#2}",
+                  true, "{it's\r\nlong}", Stop::rsNone),
+    DamagedModule("unknown kind", "Keys", "Kees", "{#1}{#2}", false, "", Stop::rsUnknownKind),
+    DamagedModule("end record missing", "(*00000002,Fin   ,00000000*)\r\n''\r\n", "", "{#1}{#2}",
+                  false, "{a}", Stop::rsNoEntryLeft),
+    DamagedModule("unreadable record keeps the last values", "00000001,Keys  ,00000001", "garbage",
+                  "{#1}{#2}", false, "", Stop::rsMismatch),
+    {"truncated in the middle of a text", kOne.substr(0, kOne.find("'a'") + 2), "{#1}{#2}", false,
+     "", Stop::rsNoEntryLeft},
+};
+
+TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
+  for (const ModuleCase& c : kModules) {
+    const auto r = Recomment(c.stripped, c.module);
+    EXPECT_EQ(r.ok, c.ok) << c.name;
+    EXPECT_EQ(r.restored, c.restored) << c.name;
+    EXPECT_EQ(r.stop.Reason, c.reason) << c.name;
+  }
+}
+
+// Units that a plain scan and walk would not give back whole.
+const std::string kRoundTrips[] = {
+    "{ text with (* inside }x",
+    "(* a (* b *)// c (* d\r\nend.",
+    "{ it's }'{#1}'{#2}",
+    "s := '{#,m,M}'; { pic }",
+    "(*$HPPEMIT 'x' *) { c }",
+    "a // last line without a break",
+    "a { never closed",
+    "a (* never closed {#1} {#2}",
+    "a (* never closed *{#1})",
+    "s := 'never closed {#1}",
+    "s := 'never closed {#",
+    "{#1}{#2}{#3}",
+    std::string("{\0}(*\0*)//\0\n", 11),
+    "'{x}''{#0}' (* '{#5}' *)",
+    "{'}'{#1}'",
+};
+
+TEST(ReCommentTest, RoundTripsUnitsThatHoldTheDelimitersInside) {
+  for (const std::string& unit : kRoundTrips) {
+    const auto u = Uncomment(unit);
+    ASSERT_TRUE(u.ok) << unit;
+    const auto r = Recomment(u.stripped, u.module);
+    EXPECT_TRUE(r.ok) << unit << ": " << r.stop.Describe();
+    EXPECT_EQ(r.restored, unit);
+  }
+}
+
+TEST(ReCommentTest, RoundTripsRandomText) {
+  // Text made mostly of the bytes that matter to the scan and the walk.
+  const std::string alphabet = "{}()*/'$#\r\n0123456789 a";
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 40000; ++round) {
+    std::string unit(random() % 120, ' ');
+    for (char& c : unit) c = alphabet[random() % alphabet.size()];
+    if (!unit.empty() && random() % 8 == 0) unit[random() % unit.size()] = '\0';
+    const auto u = Uncomment(unit);
+    ASSERT_TRUE(u.ok) << unit;
+    const auto r = Recomment(u.stripped, u.module);
+    ASSERT_TRUE(r.ok) << unit << ": " << r.stop.Describe();
+    ASSERT_EQ(r.restored, unit);
+  }
+}
+
+TEST(ReCommentTest, RoundTripsRecordsLongerThan24Characters) {
+  TSourceClass processor;
+  processor.FileName = "Unit1.pas";
+  processor.CommentCount = 99999998;  // entries 99999999, 100000000 and the end record
+  const std::string unit = "{a}x(*b*)y//c\r\n";
+  TByteStream source(unit), stripped, module, restored;
+  ASSERT_TRUE(processor.UnComment(source, stripped, module, "Unit2"));
+  EXPECT_NE(module.View().find("(*100000000,Pars  ,00000001*)"), std::string_view::npos);
+  TSourceClass back;
+  ASSERT_TRUE(back.ReComment(stripped, module, restored)) << back.LastStop().Describe();
+  EXPECT_EQ(restored.View(), unit);
+}
+
+TEST(ReCommentTest, SurvivesEveryTruncationAndDamageOfTheModule) {
+  const auto u = Uncomment(kUnit);
+  for (size_t cut = 0; cut <= u.module.size(); ++cut) {
+    const auto r = Recomment(u.stripped, u.module.substr(0, cut));
+    if (r.ok) EXPECT_EQ(r.restored, kUnit) << cut;
+  }
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string module = u.module;
+    for (int i = 0; i < 3; ++i) module[random() % module.size()] = static_cast<char>(random());
+    const auto r = Recomment(u.stripped, module);
+    EXPECT_LE(r.restored.size(), u.stripped.size() + module.size());
+  }
+  for (size_t cut = 0; cut <= u.stripped.size(); ++cut) {
+    Recomment(u.stripped.substr(0, cut), u.module);  // markers cut off at any byte
+  }
+}
+
+}  // namespace
+}  // namespace scrivlock::source

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "SourceTestUtil.h"
+
+namespace scrivlock::source {
+namespace {
+
+using test::ModuleText;
+using test::Uncomment;
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+TEST(UnCommentTest, WorkedExample) {
+  const auto r =
+      Uncomment("unit Unit1;{ main }\r\ninterface\r\n// none\r\nimplementation\r\n(* x *)end.");
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.stripped, "unit Unit1;{#1}\r\ninterface\r\n{#2}implementation\r\n{#3}end.{#4}");
+  EXPECT_EQ(r.module,
+            "Unit Unit2;\r\n"
+            "interface\r\n"
+            "{$ifopt R+}\r\n"
+            "{$ifopt R-}\r\n"
+            "Commenting File: [Unit1.pas]\r\n"
+            "{NOTUNCOMMENTABLE}\r\n"
+            "(*00000001,Keys  ,00000006*)\r\n"
+            "' main '\r\n"
+            "(*00000002,Bars  ,00000007*)\r\n"
+            "' none\r\n"
+            "'\r\n"
+            "(*00000003,Pars  ,00000003*)\r\n"
+            "' x '\r\n"
+            "(*00000004,Fin   ,00000000*)\r\n"
+            "''\r\n"
+            "{$endif}\r\n"
+            "{$endif}\r\n"
+            "implementation\r\n"
+            "end.");
+}
+
+struct ScanCase {
+  const char* name;
+  std::string text;
+  std::string stripped;  // without the end marker
+  Entries entries;
+};
+
+const ScanCase kScans[] = {
+    {"no comments", "begin end.", "begin end.", {}},
+    {"line comment takes its line break", "a // c\r\nb", "a {#1}b", {{"Bars", " c\r\n"}}},
+    {"lone LF ends a line comment", "a//x\nb", "a{#1}b", {{"Bars", "x\n"}}},
+    {"lone CR does not", "a//x\rb\nc", "a{#1}c", {{"Bars", "x\rb\n"}}},
+    {"directive kept", "{$R *.res}x", "{$R *.res}x", {}},
+    {"directive text is code", "{$I a // b}\r\nc", "{$I a {#1}c", {{"Bars", " b}\r\n"}}},
+    {"quote in a directive opens a literal", "{$I 'x{y}'}z", "{$I 'x{y}'}z", {}},
+    {"literal holds comment openers", "s := 'a//b{c(*d';", "s := 'a//b{c(*d';", {}},
+    {"doubled quotes", "s := 'it''s {x}';{y}", "s := 'it''s {x}';{#1}", {{"Keys", "y"}}},
+    {"literal right after a parenthesis", "f('(*x*)')", "f('(*x*)')", {}},
+    {"empty brace comment", "a{}b", "a{#1}b", {{"Keys", ""}}},
+    {"extra stars close at the first *)", "(* x **)y", "{#1}y", {{"Pars", " x *"}}},
+    {"star of the opener does not close", "(*)x*)", "{#1}", {{"Pars", ")x"}}},
+    {"brace holding paren-star", "{ (* x *) }", "{#1}", {{"Keys", " (* x *) "}}},
+    {"paren-star holding braces", "(* {x} *)", "{#1}", {{"Pars", " {x} "}}},
+    {"comments do not nest", "{a{b}c}", "{#1}c}", {{"Keys", "a{b"}}},
+    {"paren-star directive kept", "(*$HPPEMIT 'x'*)y", "(*$HPPEMIT 'x'*)y", {}},
+    {"lone ( and / at the end", "a(b/", "a(b/", {}},
+    {"line comment on the last line", "a // end", "a {#1}", {{"Bars", " end"}}},
+    {"brace left open stays", "a { open", "a { open", {}},
+    {"paren-star left open stays, quoted markers become entries",
+     "a (* o {#7} {#x} {#3",
+     "a (* o {#1} {#x} {#3",
+     {{"Keys", "#7"}}},
+    {"literal left open", "s := 'abc {x}", "s := 'abc {x}", {}},
+    {"zero bytes are plain bytes",
+     std::string("a\0{x\0}", 6),
+     std::string("a\0{#1}", 6),
+     {{"Keys", std::string("x\0", 2)}}},
+    {"comment text with quotes and (*", "{it's (*}", "{#1}", {{"Keys", "it's (*"}}},
+};
+
+TEST(UnCommentTest, StripsCommentsKeepsCodeLiteralsAndDirectives) {
+  for (const ScanCase& c : kScans) {
+    const auto r = Uncomment(c.text);
+    ASSERT_TRUE(r.ok) << c.name;
+    EXPECT_EQ(r.stripped, c.stripped + "{#" + std::to_string(c.entries.size() + 1) + "}") << c.name;
+    EXPECT_EQ(r.module, ModuleText(c.entries)) << c.name;
+  }
+}
+
+TEST(UnCommentTest, RefusesWrongExtensionsAndMarkedUnits) {
+  const std::string pad(1005, ' ');
+  struct {
+    const char* name;
+    std::string file;
+    std::string text;
+    bool ok;
+  } cases[] = {
+      {"upper-case extension", "UNIT1.PAS", "{x}", false},
+      {"other extension", "Unit1.pp", "{x}", false},
+      {"no extension", "Unit1", "{x}", false},
+      {"dot in the folder only", "/src.pas/Unit1", "{x}", false},
+      {"full path is fine", "/home/me/src/Unit1.pas", "{x}", true},
+      {"marked", "Unit1.pas", "unit U; {NOTUNCOMMENTABLE}", false},
+      {"marker ends at byte 1023", "Unit1.pas", pad + "{NOTUNCOMMENTABLE}", false},
+      {"marker past byte 1023", "Unit1.pas", pad + " {NOTUNCOMMENTABLE}", true},
+      {"marker after a zero byte", "Unit1.pas", std::string("\0", 1) + "{NOTUNCOMMENTABLE}", true},
+      {"marker in other case", "Unit1.pas", "{NotUncommentable}", true},
+      {"a commenting module", "Unit2.pas", Uncomment("{x}").module, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Uncomment(c.text, c.file).ok, c.ok) << c.name;
+  }
+}
+
+TEST(UnCommentTest, NamesTheUnitWithoutItsFolder) {
+  for (const char* file : {"C:\\src\\Main.pas", "/home/me/Main.pas", "D:Main.pas"}) {
+    const auto r = Uncomment("x", file, "Unit7");
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.module, ModuleText({}, "Main.pas", "Unit7")) << file;
+  }
+}
+
+TEST(UnCommentTest, ReadsFromThePositionAndGoesOnNumbering) {
+  TSourceClass processor;
+  processor.FileName = "Unit1.pas";
+  TByteStream source("skip{a}{b}"), stripped, module;
+  source.Seek(4);
+  ASSERT_TRUE(processor.UnComment(source, stripped, module, "Unit2"));
+  EXPECT_EQ(stripped.View(), "{#1}{#2}{#3}");
+  EXPECT_EQ(processor.CommentCount, 3);
+  EXPECT_EQ(processor.ModuleUnitName, "Unit2");
+  EXPECT_EQ(processor.LastUncommented, "Unit1.pas");
+
+  // A second scan with the same object goes on counting: hence a fresh one per command.
+  TByteStream again("{c}"), stripped2, module2;
+  ASSERT_TRUE(processor.UnComment(again, stripped2, module2, "Unit3"));
+  EXPECT_EQ(stripped2.View(), "{#4}{#5}");
+}
+
+TEST(UnCommentTest, RefusalKeepsTheFormerResultFields) {
+  TSourceClass processor;
+  processor.FileName = "Unit1.pas";
+  TByteStream source("{NOTUNCOMMENTABLE}"), stripped, module;
+  EXPECT_FALSE(processor.UnComment(source, stripped, module, "Unit2"));
+  EXPECT_EQ(processor.ModuleUnitName, "");
+  EXPECT_EQ(processor.LastUncommented, "");
+  EXPECT_EQ(source.Position(), 0);
+}
+
+}  // namespace
+}  // namespace scrivlock::source
