@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/Error.h"
+#include "cipher/Cipher.h"
+#include "cipher/SubKey.h"
+
+namespace scrivlock::cipher {
+namespace {
+
+TCipherBlock RandomBlock(std::mt19937& rng) {
+  TCipherBlock block;
+  for (auto& b : block) b = static_cast<uint8_t>(rng());
+  return block;
+}
+
+struct CipherKeyCase {
+  size_t Length;
+  const char* Error;  // nullptr: accepted
+};
+
+class CipherKeyTest : public ::testing::TestWithParam<CipherKeyCase> {};
+
+TEST_P(CipherKeyTest, RefusesKeysOutside6To48AndKeepsTheOldKey) {
+  TVantorCipher cipher;
+  cipher.SetKey("previous key");
+  const TCipherBlock plain{1, 2, 3, 4, 5, 6, 7, 8};
+  TCipherBlock before, after;
+  cipher.EncryptBlock(plain, before);
+  try {
+    cipher.SetKey(std::string(GetParam().Length, 'q'));
+    EXPECT_EQ(GetParam().Error, nullptr);
+    cipher.EncryptBlock(plain, after);
+    EXPECT_NE(after, before);
+  } catch (const TError& error) {
+    ASSERT_NE(GetParam().Error, nullptr) << error.what();
+    EXPECT_STREQ(error.what(), GetParam().Error);
+    cipher.EncryptBlock(plain, after);
+    EXPECT_EQ(after, before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CipherKeyTest,
+    ::testing::Values(
+        CipherKeyCase{5, "WARNING!: Tembrel Cypher requires a key of at least six characters."},
+        CipherKeyCase{0, "WARNING!: Tembrel Cypher requires a key of at least six characters."},
+        CipherKeyCase{6, nullptr}, CipherKeyCase{48, nullptr},
+        CipherKeyCase{49, "Key must be shorter than 48 characters."}));
+
+// Deciphering undoes enciphering for many keys and blocks, the unkeyed cipher
+// (all subkeys 0) and subkeys whose multiplier field is 63 (multiplier 64).
+TEST(VantorCipherTest, DecryptBlockUndoesEncryptBlock) {
+  std::mt19937 rng(20240611);
+  bool sawMultiplier64 = false;
+  for (int k = 0; k < 300; ++k) {
+    TVantorCipher cipher;
+    if (k > 0) {
+      std::string key(6 + rng() % 43, '\0');
+      for (char& c : key) c = static_cast<char>(rng());
+      cipher.SetKey(key);
+    }
+    for (int r = 1; r <= 16; ++r) {
+      TSubKey subKey;
+      subKey.SetValue(cipher.KeySchedule().SubKeys(r));
+      sawMultiplier64 = sawMultiplier64 || subKey.FMultiplier == 63;
+    }
+    for (int i = 0; i < 50; ++i) {
+      const TCipherBlock plain = RandomBlock(rng);
+      TCipherBlock enciphered, deciphered;
+      cipher.EncryptBlock(plain, enciphered);
+      cipher.DecryptBlock(enciphered, deciphered);
+      ASSERT_EQ(deciphered, plain) << "key " << k;
+    }
+  }
+  EXPECT_TRUE(sawMultiplier64);
+}
+
+TEST(VantorCipherTest, SameStorageForInputAndOutput) {
+  TVantorCipher cipher;
+  cipher.SetKey("in place key");
+  const TCipherBlock plain{0xDE, 0xAD, 0xBE, 0xEF, 0, 1, 2, 3};
+  TCipherBlock separate, inPlace = plain;
+  cipher.EncryptBlock(plain, separate);
+  cipher.EncryptBlock(inPlace, inPlace);
+  EXPECT_EQ(inPlace, separate);
+  cipher.DecryptBlock(inPlace, inPlace);
+  EXPECT_EQ(inPlace, plain);
+}
+
+TEST(VantorCipherTest, ManyBlocksAtOnceEqualBlockByBlock) {
+  std::mt19937 rng(7);
+  TVantorCipher cipher;
+  cipher.SetKey("several blocks");
+  for (size_t count = 0; count <= 11; ++count) {
+    std::vector<uint8_t> input(8 * count);
+    for (auto& b : input) b = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> encrypted(input.size()), decrypted = input;
+    cipher.EncryptBlocks(input.data(), encrypted.data(), count);
+    cipher.DecryptBlocks(decrypted.data(), decrypted.data(), count);
+    for (size_t i = 0; i < count; ++i) {
+      TCipherBlock block, expected;
+      std::copy_n(input.begin() + 8 * i, 8, block.begin());
+      cipher.EncryptBlock(block, expected);
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), encrypted.begin() + 8 * i));
+      cipher.DecryptBlock(block, expected);
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), decrypted.begin() + 8 * i));
+    }
+  }
+}
+
+// One enciphering pass written out from the round's definition: catches wrong
+// word order, byte order, subkey order or round wiring, which round trips miss.
+TEST(VantorCipherTest, EncryptBlockFollowsTheRoundDefinition) {
+  TVantorCipher cipher;
+  cipher.SetKey("reference key");
+  const TSBoxes& boxes = cipher.Boxes();
+  for (const TCipherBlock& plain :
+       {TCipherBlock{1, 0, 0, 0, 0, 0, 0, 0}, TCipherBlock{0, 0, 0, 0, 0, 0, 0, 0x80},
+        TCipherBlock{0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE}}) {
+    uint16_t w[4];
+    for (int i = 0; i < 4; ++i) w[i] = static_cast<uint16_t>(plain[2 * i] | plain[2 * i + 1] << 8);
+    for (int r = 1; r <= 16; ++r) {
+      TSubKey k;
+      k.SetValue(cipher.KeySchedule().SubKeys(r));
+      const uint16_t o0 =
+          boxes.RowShiftBox(w[2], k.FRowShift) ^ w[3] ^ boxes.ColShiftBox(w[0], k.FColShift);
+      const auto o2 = static_cast<uint16_t>(
+          boxes.MulMod(boxes.IterateBox(w[0], k.FIterations) ^ w[1], k.FMultiplier + 1));
+      const uint16_t o1 = w[2], o3 = w[0];
+      w[0] = o0, w[1] = o1, w[2] = o2, w[3] = o3;
+    }
+    TCipherBlock expected;
+    for (int i = 0; i < 4; ++i) {
+      expected[2 * i] = static_cast<uint8_t>(w[i] & 0xFF);
+      expected[2 * i + 1] = static_cast<uint8_t>(w[i] >> 8);
+    }
+    TCipherBlock got;
+    cipher.EncryptBlock(plain, got);
+    EXPECT_EQ(got, expected);
+  }
+}
+
+TEST(XorBlockTest, XorsByteByByte) {
+  const TCipherBlock a{1, 2, 3, 4, 5, 6, 7, 8};
+  const TCipherBlock b{0xFF, 0, 0xF0, 0x0F, 1, 2, 4, 8};
+  TCipherBlock out;
+  XorBlock(a, a, out);
+  EXPECT_EQ(out, TCipherBlock{});
+  XorBlock(a, b, out);
+  EXPECT_EQ(out, (TCipherBlock{0xFE, 2, 0xF3, 0x0B, 4, 4, 3, 0}));
+  TCipherBlock alias = a;
+  XorBlock(alias, b, alias);
+  EXPECT_EQ(alias, out);
+}
+
+}  // namespace
+}  // namespace scrivlock::cipher
