@@ -15,6 +15,7 @@
 #include "base/ByteStream.h"
 #include "commands/CommandSite.h"
 #include "commands/UnitFileList.h"
+#include "expert/EditIntf.h"
 
 namespace scrivlock::commands {
 

@@ -33,6 +33,12 @@ std::string MsgCannotCreateModule(std::string_view unitFile);
 // The new unit was created but its buffer did not take the module's text; the
 // unit is unchanged and the new unit `moduleFile` should be discarded.
 std::string MsgCannotFillModule(std::string_view unitFile, std::string_view moduleFile);
+// Uncomment: the module was made but the unit's buffer did not take the
+// stripped text, so the unit keeps its comments and `moduleFile` can go.
+std::string MsgUnitNotStripped(std::string_view unitFile, std::string_view moduleFile);
+// Re-Comment: the unit's buffer did not take the restored text; the module
+// `moduleFile` was kept.
+std::string MsgUnitNotRestored(std::string_view unitFile, std::string_view moduleFile);
 // ReComment stopped early; `where` is TReCommentStop::Describe(). Nothing was
 // written or deleted.
 std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,

@@ -13,8 +13,8 @@
 //     (inclusive) and moves the cursor to P + 1;
 //   - DeleteTo(P) removes the original characters from the cursor through P
 //     (inclusive) and moves the cursor to P + 1.
-// A P below the cursor does nothing and answers false; a P at or past the end
-// of the original text stops at its end. When the writer is released, the
+// A P below the cursor copies or removes nothing; a P at or past the end of
+// the original text stops at its end. When the writer is released, the
 // original characters from the cursor to the end are kept and the result
 // becomes the buffer's text.
 // So for a buffer of L characters, Insert(new) then DeleteTo(L - 1) leaves

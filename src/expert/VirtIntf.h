@@ -29,7 +29,7 @@ class TInterface {
   // fault of the caller (hosts built for testing detect and record it).
   virtual int32_t Release() {
     const int32_t count = --FRefCount;
-    if (count == 0) delete this;
+    if (count == 0) Destroy();
     return count;
   }
   // The version of the interface, always 3.
@@ -40,6 +40,9 @@ class TInterface {
 
  protected:
   virtual ~TInterface() = default;
+  // Called by Release when the count reaches 0. Hosts that check their
+  // bookkeeping may keep the object instead, to catch later misuse.
+  virtual void Destroy() { delete this; }
 
  private:
   int32_t FRefCount = 1;

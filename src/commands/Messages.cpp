@@ -1,0 +1,73 @@
+#include "commands/Messages.h"
+
+namespace scrivlock::commands {
+
+namespace {
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts) text += part;
+  return text;
+}
+
+}  // namespace
+
+std::string MsgAlreadyUncommented(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat(
+      {"Unit ", unitFile,
+       " is already uncommented.\r\nCorresponding comments contained in module: ", moduleFile});
+}
+
+std::string MsgCannotRead(std::string_view unitFile) {
+  return Concat({"Cannot read unit: \r\n", unitFile});
+}
+
+std::string MsgNotUncommentable(std::string_view unitFile) {
+  return Concat({"Unit: ", unitFile, "\r\n is marked as not uncommentable."});
+}
+
+std::string MsgSeveralModules(std::string_view unitFile, int32_t count) {
+  return Concat({"Error. Unit ", unitFile, " has ", std::to_string(count),
+                 " commenting modules.\r\nOnly one commenting module per unit accepted!"});
+}
+
+std::string MsgNoModule(std::string_view unitFile) {
+  return Concat({"Error. Unit ", unitFile, " has no commenting module."});
+}
+
+std::string MsgZeroByte(std::string_view fileName, int64_t position) {
+  return Concat({"Error. ", fileName, " holds a zero byte at byte ", std::to_string(position),
+                 ".\r\nThe editor would cut its text short there, so nothing was changed."});
+}
+
+std::string MsgCannotCreateModule(std::string_view unitFile) {
+  return Concat(
+      {"Error. Cannot uncomment unit ", unitFile,
+       ":\r\nthe IDE did not create the new unit for its comments. Nothing was changed."});
+}
+
+std::string MsgCannotFillModule(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat({"Error. Cannot uncomment unit ", unitFile,
+                 ":\r\nthe comments could not be written into the new unit ", moduleFile,
+                 ". The unit was not changed; the new unit can be discarded."});
+}
+
+std::string MsgUnitNotStripped(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat({"Error. The text of unit ", unitFile,
+                 " could not be replaced.\r\nThe unit keeps its comments; the new unit ",
+                 moduleFile, " can be discarded."});
+}
+
+std::string MsgUnitNotRestored(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat({"Error. The text of unit ", unitFile,
+                 " could not be replaced.\r\nIts comments are still in module ", moduleFile,
+                 ", which was kept."});
+}
+
+std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,
+                                std::string_view where) {
+  return Concat({"Error. Unit ", unitFile, " cannot be re-commented from module ", moduleFile,
+                 ":\r\n", where, ".\r\nNothing was changed."});
+}
+
+}  // namespace scrivlock::commands
