@@ -173,7 +173,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
       switch (state) {
         case wsCode: {
           const char* q = scan::FindSpecial(p, end);
-          out.append(p, q);
+          scan::AppendRange(out, p, q);
           p = q;
           if (q == end) break;
           const char next = q + 1 < end ? q[1] : '\0';
@@ -210,13 +210,13 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
         case wsString: {
           const char* q = scan::Find(p, end, '\'');
           if (q < end) {
-            out.append(p, q + 1);
+            scan::AppendRange(out, p, q + 1);
             p = q + 1;
             state = wsCode;
             break;
           }
           const char* marker = EndMarkerAt(p, end, number);
-          out.append(p, marker);
+          scan::AppendRange(out, p, marker);
           if (marker < end && !place(marker, number)) return false;
           p = end;
           break;
@@ -233,7 +233,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
               break;
             }
           }
-          out.append(p, q);
+          scan::AppendRange(out, p, q);
           p = q;
           if (q == end) break;
           if (*q != '{') {

@@ -13,38 +13,33 @@
 
 namespace scrivlock::source::scan {
 
-// The only bytes at which code state can change: a quote, "(" for "(*",
-// "/" for "//" and "{".
-inline bool IsSpecial(char c) {
-  return c == '\'' || c == '(' || c == '/' || c == '{';
+// Code state changes only at a quote, a "{", a "(*" or a "//"; a "(" or "/"
+// without its partner (a call, a division) is ordinary code.
+inline bool IsSpecial(const char* p, const char* end) {
+  const char c = *p;
+  return c == '\'' || c == '{' ||
+         (p + 1 < end && ((c == '(' && p[1] == '*') || (c == '/' && p[1] == '/')));
 }
 
-// The first special byte in [p, end), or end. Ordinary code is most of a unit,
-// so it is skipped sixteen bytes at a time.
-inline const char* FindSpecial(const char* p, const char* end) {
+// The first special place in [p, end), or end. Ordinary code is most of a unit,
+// so it is skipped a vector at a time (32 bytes where the processor has AVX2).
+const char* FindSpecial(const char* p, const char* end);
+
+// The first `c` in [p, end), or end. Literals and comments are short, so an
+// inline loop beats a call to memchr.
+inline const char* Find(const char* p, const char* end, char c) {
 #if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('\'');
-  const __m128i paren = _mm_set1_epi8('(');
-  const __m128i slash = _mm_set1_epi8('/');
-  const __m128i brace = _mm_set1_epi8('{');
+  const __m128i wanted = _mm_set1_epi8(c);
   while (end - p >= 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, paren)),
-                     _mm_or_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(v, brace)));
-    if (const int mask = _mm_movemask_epi8(hit))
+    if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))) {
       return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
     p += 16;
   }
 #endif
-  while (p < end && !IsSpecial(*p)) ++p;
+  while (p < end && *p != c) ++p;
   return p;
-}
-
-inline const char* Find(const char* p, const char* end, char c) {
-  if (p >= end) return end;
-  const void* hit = std::memchr(p, c, static_cast<size_t>(end - p));
-  return hit ? static_cast<const char*>(hit) : end;
 }
 
 // The first "*)" that begins at or after `p`, or end.
@@ -65,6 +60,11 @@ inline size_t MatchMarker(const char* p, const char* end, int32_t& number) {
   if (q == p + 2 || q >= end || *q != '}' || value > INT32_MAX) return 0;
   number = static_cast<int32_t>(value);
   return static_cast<size_t>(q + 1 - p);
+}
+
+// append(first, last) would take the slower iterator path of std::string.
+inline void AppendRange(std::string& out, const char* first, const char* last) {
+  out.append(first, static_cast<size_t>(last - first));
 }
 
 inline void AppendMarker(std::string& out, int32_t number) {

@@ -40,11 +40,12 @@ void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCo
   record.Number = number;
   record.Kind = kind;
   record.Length = static_cast<int32_t>(text.size());
-  module += "(*";
-  record.AppendText(module);
-  module += "*)\r\n'";
+  char head[TTipoNumero::kMaxText + 8] = {'(', '*'};
+  char* end = record.Format(head + 2);
+  std::memcpy(end, "*)\r\n'", 5);
+  module.append(head, static_cast<size_t>(end + 5 - head));
   module.append(text);
-  module += "'\r\n";
+  module.append("'\r\n", 3);
   CheckLimit(module);
   CheckLimit(stripped);
 }
@@ -117,13 +118,18 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     WriteModuleHeader(module, moduleUnitName, ExtractFileName(FileName));
     std::string& mod = module.Bytes();
 
-    auto entry = [&](TCommentKind kind, const char* first, const char* last) {
-      AppendEntry(out, mod, ++CommentCount, kind, std::string_view(first, last - first));
+    // Code and literals are copied in runs: `kept` is the first byte not yet
+    // copied, and a run ends only where a comment begins.
+    const char* kept = p;
+    auto comment = [&](const char* first, TCommentKind kind, const char* text, const char* last,
+                       const char* after) {
+      scan::AppendRange(out, kept, first);
+      AppendEntry(out, mod, ++CommentCount, kind, std::string_view(text, last - text));
+      kept = after;
     };
 
     while (p < end) {
       const char* q = scan::FindSpecial(p, end);
-      out.append(p, q);
       if (q == end) break;
       const char next = q + 1 < end ? q[1] : '\0';
       switch (*q) {
@@ -131,76 +137,55 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
           // A literal runs to the next quote; a doubled quote closes and reopens it.
           const char* close = scan::Find(q + 1, end, '\'');
           p = close < end ? close + 1 : end;
-          out.append(q, p);
           break;
         }
         case '(':
           if (next != '*') {
-            out += '(';
             p = q + 1;
           } else if (q + 2 < end && q[2] == '$') {
-            // "(*$" is a directive like "{$": kept, its text scanned as code.
-            out.append(q, 3);
-            p = q + 3;
+            p = q + 3;  // "(*$" is a directive like "{$": kept, its text scanned as code
+          } else if (const char* close = scan::FindParenClose(q + 2, end); close < end) {
+            comment(q, ckParen, q + 2, close, close + 2);
+            p = close + 2;
           } else {
-            const char* text = q + 2;
-            const char* close = scan::FindParenClose(text, end);
-            if (close < end) {
-              entry(ckParen, text, close);
-              p = close + 2;
-            } else {
-              // Left open at the end: the text stays, but markers quoted in it
-              // would be taken for real ones on the way back, so they become
-              // entries of their own.
-              out.append(q, 2);
-              const char* from = text;
-              for (const char* brace = scan::Find(from, end, '{'); brace < end;
-                   brace = scan::Find(brace + 1, end, '{')) {
-                int32_t number;
-                if (const size_t length = scan::MatchMarker(brace, end, number)) {
-                  out.append(from, brace);
-                  entry(ckBrace, brace + 1, brace + length - 1);
-                  from = brace + length;
-                  brace = from - 1;
-                }
+            // Left open at the end: the text stays, but markers quoted in it
+            // would be taken for real ones on the way back, so they become
+            // entries of their own.
+            for (const char* brace = scan::Find(q + 2, end, '{'); brace < end;
+                 brace = scan::Find(brace + 1, end, '{')) {
+              int32_t number;
+              if (const size_t length = scan::MatchMarker(brace, end, number)) {
+                comment(brace, ckBrace, brace + 1, brace + length - 1, brace + length);
               }
-              out.append(from, end);
-              p = end;
             }
+            p = end;
           }
           break;
         case '/':
           if (next == '/') {
-            const char* lf = scan::Find(q + 2, end, '\n');
             // A line comment on the last line, with no line break, is an entry too.
-            const char* stop = lf < end ? lf + 1 : end;
-            entry(ckLine, q + 2, stop);
-            p = stop;
+            const char* lf = scan::Find(q + 2, end, '\n');
+            p = lf < end ? lf + 1 : end;
+            comment(q, ckLine, q + 2, p, p);
           } else {
-            out += '/';
             p = q + 1;
           }
           break;
         case '{':
           if (next == '$') {
-            out.append(q, 2);
             p = q + 2;
+          } else if (const char* close = scan::Find(q + 1, end, '}'); close < end) {
+            comment(q, ckBrace, q + 1, close, close + 1);
+            p = close + 1;
           } else {
-            const char* close = scan::Find(q + 1, end, '}');
-            if (close < end) {
-              entry(ckBrace, q + 1, close);
-              p = close + 1;
-            } else {
-              // Left open at the end: it holds no "}", so no marker either; it stays.
-              out.append(q, end);
-              p = end;
-            }
+            p = end;  // left open at the end: it holds no "}", so no marker either; it stays
           }
           break;
       }
     }
+    scan::AppendRange(out, kept, end);
+    AppendEntry(out, mod, ++CommentCount, ckEnd, std::string_view());
     source.Seek(source.Size());
-    entry(ckEnd, end, end);
     module.Seek(module.Size());
     WriteModuleFooter(module);
     stripped.Seek(stripped.Size());

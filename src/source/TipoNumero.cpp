@@ -1,6 +1,8 @@
 #include "source/TipoNumero.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "base/ItemSplit.h"
 
@@ -8,37 +10,43 @@ namespace scrivlock::source {
 namespace {
 
 // "%-8.8d": at least eight digits, zero-filled on the left, sign in front.
-void AppendNumber(std::string& out, int32_t value) {
+char* FormatNumber(char* out, int32_t value) {
+  if (value >= 0 && value <= 99999999) {
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    uint32_t v = static_cast<uint32_t>(value);
+    for (int i = 6; i >= 0; i -= 2, v /= 100) std::memcpy(out + i, kPairs + 2 * (v % 100), 2);
+    return out + 8;
+  }
   char digits[16];
   const int64_t wide = value;
-  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, wide < 0 ? -wide : wide);
-  (void)ec;
+  char* end = std::to_chars(digits, digits + sizeof digits, wide < 0 ? -wide : wide).ptr;
   const size_t count = static_cast<size_t>(end - digits);
-  if (wide < 0) out += '-';
-  if (count < 8) out.append(8 - count, '0');
-  out.append(digits, count);
+  if (wide < 0) *out++ = '-';
+  for (size_t i = count; i < 8; ++i) *out++ = '0';
+  std::memcpy(out, digits, count);
+  return out + count;
 }
 
 }  // namespace
 
-void TTipoNumero::AppendText(std::string& out) const {
-  AppendNumber(out, Number);
-  out += ',';
+char* TTipoNumero::Format(char* out) const {
+  out = FormatNumber(out, Number);
+  *out++ = ',';
   const std::string_view name = Kind <= ckNone ? CommentKindNames[Kind] : std::string_view();
-  const size_t shown = name.size() < 6 ? name.size() : 6;
-  out.append(name.substr(0, shown));
-  out.append(6 - shown, ' ');
-  out += ',';
-  AppendNumber(out, Length);
+  std::memset(out, ' ', 6);
+  std::memcpy(out, name.data(), std::min<size_t>(name.size(), 6));
+  out += 6;
+  *out++ = ',';
+  return FormatNumber(out, Length);
 }
 
 std::string TTipoNumero::ToText() const {
-  std::string text;
-  text.reserve(24);
-  AppendText(text);
-  return text;
+  char text[kMaxText];
+  return std::string(text, Format(text));
 }
-
 bool TTipoNumero::FromText(std::string_view text) {
   try {
     const std::vector<std::string> items = SplitItems(text);

@@ -19,8 +19,10 @@ class TTipoNumero {
   int32_t Length = 0;          // bytes of comment text stored in the entry
 
   std::string ToText() const;
-  // Appends ToText() to `out` without a temporary string.
-  void AppendText(std::string& out) const;
+  // Writes ToText() at `out`, which must have room for kMaxText bytes, and
+  // returns the end of what it wrote.
+  static constexpr size_t kMaxText = 40;
+  char* Format(char* out) const;
   // Reads a record text. False, with the fields unchanged, when it splits into
   // fewer than three items; a number that is not one reads as 0 and an unknown
   // kind name as ckNone. Never throws.
