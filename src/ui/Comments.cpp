@@ -1,0 +1,233 @@
+#include "ui/Comments.h"
+
+#include <QComboBox>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QListView>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStringList>
+#include <QStyledItemDelegate>
+#include <filesystem>
+#include <memory>
+
+#include "base/Error.h"
+#include "base/FileNames.h"
+#include "commands/Commands.h"
+#include "expert/ToolServices.h"
+#include "ui/Application.h"
+#include "ui/BuiltInHint.h"
+#include "ui/CipherTool.h"
+
+namespace scrivlock::ui {
+
+TComments* Comments = nullptr;
+
+THintSource BuiltInHint() {
+  return {BuiltInHintEncoded, BuiltInHintKey};
+}
+
+namespace {
+
+constexpr Qt::WindowFlags kWindowFlags =
+    Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+
+constexpr int kItemHeight = 13;
+
+// Entries of the drop-down's list are 13 pixels high.
+class TUnitItemDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(kItemHeight);
+    return size;
+  }
+};
+
+QPushButton* MakeButton(QWidget* window, const char* name, const char* caption, const char* image,
+                        const char* disabledImage, const QRect& bounds) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), window);
+  button->setObjectName(QString::fromLatin1(name));
+  QIcon icon;
+  icon.addPixmap(QPixmap(QString::fromLatin1(image)), QIcon::Normal);
+  icon.addPixmap(QPixmap(QString::fromLatin1(disabledImage)), QIcon::Disabled);
+  button->setIcon(icon);
+  button->setIconSize(QSize(16, 16));
+  button->setGeometry(bounds);
+  return button;
+}
+
+bool IsAbsolute(const std::string& name) {
+  if (name.empty()) return false;
+  if (name[0] == '/' || name[0] == '\\') return true;
+  const char c = name[0];
+  return name.size() >= 2 && name[1] == ':' && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+}
+
+// A relative name is taken from the current folder.
+std::string MakeAbsolute(std::string name) {
+  if (IsAbsolute(name)) return name;
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  if (error) return name;
+  return (folder / name).string();
+}
+
+}  // namespace
+
+TComments::TComments(QWidget* owner, THintSource hint) : QWidget(owner, kWindowFlags), FHint(hint) {
+  // Refers to the window while its creation runs: a report shown by FormCreate
+  // runs an event loop, in which the host may call in.
+  Comments = this;
+
+  setObjectName(QStringLiteral("Comments"));
+  setWindowTitle(QStringLiteral("Comments"));
+  setWindowIcon(QIcon(QPixmap(QStringLiteral(":/scrivlock/comments.xpm"))));
+  setFixedSize(104, 85);
+  setAttribute(Qt::WA_QuitOnClose, false);
+
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  setFont(font);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+  colours.setColor(QPalette::WindowText, colours.color(QPalette::Active, QPalette::WindowText));
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  ReCommBtn = MakeButton(this, "ReCommBtn", "Re-Comment", ":/scrivlock/recomment.xpm",
+                         ":/scrivlock/recomment-disabled.xpm", QRect(4, 26, 97, 25));
+  UnCommBtn = MakeButton(this, "UnCommBtn", "Uncomment", ":/scrivlock/uncomment.xpm",
+                         ":/scrivlock/uncomment-disabled.xpm", QRect(4, 1, 97, 25));
+
+  CBUnits = new QComboBox(this);
+  CBUnits->setObjectName(QStringLiteral("CBUnits"));
+  CBUnits->setEditable(false);
+  CBUnits->setGeometry(6, 58, 95, 21);
+  // The geometry is fixed: no need to measure every entry of a long list.
+  CBUnits->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  CBUnits->setItemDelegate(new TUnitItemDelegate(CBUnits));
+  if (auto* view = qobject_cast<QListView*>(CBUnits->view())) view->setUniformItemSizes(true);
+
+  CipherTool1 = new TCipherTool(this);
+  CipherTool1->setObjectName(QStringLiteral("CipherTool1"));
+
+  setTabOrder(ReCommBtn, UnCommBtn);
+  setTabOrder(UnCommBtn, CBUnits);
+
+  connect(UnCommBtn, &QPushButton::clicked, this,
+          [this] { Guarded([this] { CommBtnsClick(UnCommBtn); }); });
+  connect(ReCommBtn, &QPushButton::clicked, this,
+          [this] { Guarded([this] { CommBtnsClick(ReCommBtn); }); });
+
+  try {
+    FormCreate();
+  } catch (...) {
+    ShowException(std::current_exception());
+  }
+}
+
+TComments::~TComments() {
+  FormDestroy();
+}
+
+void TComments::FormCreate() {
+  // Code 0 ends the deciphered text (and any padding of its last block).
+  const std::string decoded = CipherTool1->Cipher().DecodeString(FHint.Encoded, FHint.Key, false);
+  setToolTip(QString::fromLatin1(decoded.c_str()));
+  // A tool window is seldom the active one; its hint shows all the same.
+  setAttribute(Qt::WA_AlwaysShowToolTips);
+  FUnitFiles.Clear();
+}
+
+void TComments::FormDestroy() {
+  FUnitFiles.Clear();
+  if (Comments == this) Comments = nullptr;
+}
+
+void TComments::FillUnitCombo() {
+  QStringList names;
+  names.reserve(FUnitFiles.Count());
+  for (const std::string& file : FUnitFiles.Items()) {
+    const std::string_view name = ExtractFileName(file);
+    names.append(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  }
+  const QSignalBlocker blocker(CBUnits);
+  CBUnits->clear();
+  CBUnits->addItems(names);
+  // Adding to an empty drop-down selects its first entry; the user chooses anew.
+  CBUnits->setCurrentIndex(-1);
+}
+
+void TComments::CommBtnsClick(QObject* sender) {
+  commands::TCommandButton button;
+  if (sender == UnCommBtn)
+    button = commands::cbUnComment;
+  else if (sender == ReCommBtn)
+    button = commands::cbReComment;
+  else
+    return;
+  commands::CommBtnsClick(*this, button, FUnitFiles, CBUnits->currentText().toStdString(),
+                          CBUnits->currentIndex());
+}
+
+void TComments::ShowWindow() {
+  if (!FPlaced) {
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+      QRect bounds(QPoint(), size());
+      bounds.moveCenter(screen->availableGeometry().center());
+      move(bounds.topLeft());
+    }
+    FPlaced = true;
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void TComments::HideWindow() {
+  hide();
+}
+
+void TComments::SetButtonEnabled(commands::TCommandButton button, bool enabled) {
+  (button == commands::cbUnComment ? UnCommBtn : ReCommBtn)->setEnabled(enabled);
+}
+
+void TComments::ShowMessage(const std::string& text) {
+  ShowPlainMessage(text);
+}
+
+void EnsureCommentsWindow() {
+  if (Comments) return;
+  if (!Application) throw TError("The Comments window has no application object to belong to.");
+  try {
+    std::unique_ptr<TComments> window(new TComments(Application->MainWindow()));
+    Application->AddWindow(window.get());
+    static_cast<void>(window.release());
+  } catch (...) {
+    Comments = nullptr;
+    throw;
+  }
+}
+
+void RefreshUnitList() {
+  if (!Comments || !expert::ToolServices) return;
+  TComments& window = *Comments;
+  window.FUnitFiles.Clear();
+  const int32_t count = expert::ToolServices->GetUnitCount();
+  for (int32_t i = 0; i < count; ++i) {
+    std::string name = expert::ToolServices->GetUnitName(i);
+    if (UpperCase(ExtractFileExt(name)) == ".PAS")
+      window.FUnitFiles.Add(MakeAbsolute(std::move(name)));
+  }
+  window.FillUnitCombo();
+}
+
+}  // namespace scrivlock::ui
