@@ -1,0 +1,444 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "commands/Commands.h"
+#include "commands/Messages.h"
+#include "expert/ToolServices.h"
+#include "hosts/memory/MemoryHost.h"
+#include "source/SourceClass.h"
+
+namespace scrivlock::commands {
+namespace {
+
+using hosts::TMemoryHost;
+
+const std::string kUnitText =
+    "unit Main;\r\n"
+    "// the main unit\r\n"
+    "interface\r\n"
+    "{ exported }\r\n"
+    "procedure Run; (* runs it *)\r\n"
+    "implementation\r\n"
+    "{$R *.res}\r\n"
+    "procedure Run;\r\n"
+    "begin\r\n"
+    "  Writeln('// not a comment { either }');\r\n"
+    "end;\r\n"
+    "end.\r\n";
+
+const std::string kMain = "/p/Main.pas";
+const std::string kOther = "/p/Other.pas";
+const std::string kNewUnit = "/p/Unit1.pas";  // the first name the host proposes
+
+// Records what the commands do to the window: button changes, messages and
+// file deletions, in order.
+class TRecordingSite : public TCommandSite {
+ public:
+  std::vector<std::string> Buttons;
+  std::vector<std::string> Messages;
+  std::vector<std::string> Deleted;
+  bool ThrowOnMessage = false;
+
+  void SetButtonEnabled(TCommandButton button, bool enabled) override {
+    Buttons.push_back(std::string(enabled ? "enable " : "disable ") +
+                      (button == cbUnComment ? "Uncomment" : "Re-Comment"));
+  }
+  void ShowMessage(const std::string& text) override {
+    Messages.push_back(text);
+    if (ThrowOnMessage) throw std::runtime_error("message box failed");
+  }
+  bool DeleteModuleFile(const std::string& fileName) override {
+    Deleted.push_back(fileName);
+    return true;
+  }
+};
+
+class TCommandsTest : public ::testing::Test {
+ public:
+  TCommandsTest() : FScope(FHost.ToolServices()) { FHost.OpenProject("/p/Project1.dpr"); }
+
+  void TearDown() override {
+    EXPECT_EQ(FHost.LiveInterfaces(), 0) << "an interface was not released";
+    EXPECT_TRUE(FHost.ReferenceFaults().empty()) << FHost.ReferenceFaults().front();
+  }
+
+  void AddUnit(const std::string& fileName, const std::string& text) {
+    ASSERT_TRUE(FHost.AddUnit(fileName, text));
+    FUnits.Add(fileName);
+  }
+  std::string TextOf(const std::string& fileName) {
+    return FHost.Text(fileName).value_or("<no buffer>");
+  }
+  bool IsModuleOf(const std::string& fileName, const std::string& unitName) {
+    TByteStream text(TextOf(fileName));
+    return source::TSourceClass().IsModuleOf(text, unitName);
+  }
+  // Uncomments Main and lists its module, as the window would on the host's
+  // notification.
+  void UncommentMain() {
+    AddUnit(kMain, kUnitText);
+    ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain)) << FSite.Messages.front();
+    FUnits.Add(kNewUnit);
+    FSite = {};
+  }
+
+  TMemoryHost FHost;
+  expert::TToolServicesScope FScope;
+  TUnitFileList FUnits;
+  TRecordingSite FSite;
+};
+
+// --- Reading and writing buffers ---------------------------------------------
+
+TEST_F(TCommandsTest, ReadModuleTextDeliversChunksAsTheLimitSays) {
+  struct TCase {
+    size_t Length;
+    int32_t Limit;
+    int64_t Result;
+    size_t StreamSize;
+  };
+  const TCase cases[] = {
+      {0, clWhole, 0, 0},
+      {1, clWhole, 1, 1},
+      {8091, clWhole, 8091, 8091},
+      {8092, clWhole, 8092, 8092},  // the second read delivers 0
+      {8093, clWhole, 8093, 8093},
+      {20000, clWhole, 20000, 20000},
+      {20000, clFirstChunk, 8092, 8092},
+      {8092, clFirstChunk, 8092, 8092},
+      {100, clFirstChunk, 100, 100},
+      {20000, clCountOnly, 20000, 0},
+      {16184, clCountOnly, 16184, 0},
+  };
+  for (const TCase& c : cases) {
+    std::string text(c.Length, 'x');
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    FHost.SetText("/p/Project1.dpr", text);
+    TByteStream stream;
+    EXPECT_EQ(ReadModuleText("/p/project1.DPR", &stream, c.Limit), c.Result)
+        << c.Length << " " << c.Limit;
+    EXPECT_EQ(stream.View(), std::string_view(text).substr(0, c.StreamSize))
+        << c.Length << " " << c.Limit;
+  }
+}
+
+TEST_F(TCommandsTest, ReadModuleTextAnswersZeroOnEveryFailure) {
+  AddUnit(kMain, kUnitText);
+  TByteStream stream;
+  EXPECT_EQ(ReadModuleText(kMain, nullptr, clWhole), 0);
+  EXPECT_EQ(ReadModuleText("/p/Missing.pas", &stream, clWhole), 0);
+
+  FHost.Faults().NoReaders = {kMain};
+  EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
+  FHost.Faults().NoReaders.clear();
+
+  FHost.Faults().FailingReaders = {kMain};
+  EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
+  FHost.Faults().FailingReaders.clear();
+
+  FHost.Faults().MissingModules = {kMain};
+  EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
+  FHost.Faults().MissingModules.clear();
+
+  expert::TToolServicesScope noHost(nullptr);
+  EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
+}
+
+TEST_F(TCommandsTest, WriteModuleTextLeavesExactlyTheNewText) {
+  const std::string longText(8092 * 2 + 5, 'o');
+  const std::pair<std::string, std::string> cases[] = {
+      {"old text", "new"},    {"old", "a longer new text"}, {"", "into an empty buffer"},
+      {"all of it goes", ""}, {longText, "short"},          {"x", longText},
+  };
+  for (const auto& [before, after] : cases) {
+    FHost.SetText("/p/Project1.dpr", before);
+    TByteStream stream(after);
+    WriteModuleText("/p/Project1.dpr", &stream);
+    EXPECT_EQ(TextOf("/p/Project1.dpr"), after) << "was " << before.size() << " bytes";
+  }
+}
+
+TEST_F(TCommandsTest, WriteModuleTextStopsAtAZeroByteAndChangesNothingWithoutAModule) {
+  AddUnit(kMain, "old");
+  TByteStream withZero(std::string("new\0tail", 8));
+  WriteModuleText(kMain, &withZero);
+  EXPECT_EQ(TextOf(kMain), "new");
+
+  TByteStream stream("text");
+  WriteModuleText("/p/Missing.pas", &stream);
+  FHost.Faults().FailingWriters = {kMain};
+  WriteModuleText(kMain, &stream);
+  EXPECT_EQ(TextOf(kMain), "new");
+}
+
+// --- Finding commenting modules ------------------------------------------------
+
+TEST_F(TCommandsTest, FindCommentingModulesCountsAndNamesTheOnlyOne) {
+  UncommentMain();
+  AddUnit(kOther, "unit Other;\r\nend.\r\n");
+  std::vector<int> readsBefore;
+  for (const std::string& unit : FUnits.Items()) readsBefore.push_back(FHost.ReaderCount(unit));
+  std::string moduleFile = "stale";
+  EXPECT_EQ(FindCommentingModules(kMain, FUnits, moduleFile), 1);
+  EXPECT_EQ(moduleFile, kNewUnit);
+  // Every listed unit is read once, the unit itself included.
+  for (int i = 0; i < FUnits.Count(); ++i) {
+    EXPECT_EQ(FHost.ReaderCount(FUnits[i]), readsBefore[static_cast<size_t>(i)] + 1) << FUnits[i];
+  }
+
+  EXPECT_EQ(FindCommentingModules(kOther, FUnits, moduleFile), 0);
+  EXPECT_EQ(moduleFile, "");
+
+  // The module test compares the name and extension, not the folder.
+  EXPECT_EQ(FindCommentingModules("C:\\elsewhere\\Main.pas", FUnits, moduleFile), 1);
+
+  // A second copy of the module: two, and no name.
+  AddUnit("/p/Copy.pas", TextOf(kNewUnit));
+  EXPECT_EQ(FindCommentingModules(kMain, FUnits, moduleFile), 2);
+  EXPECT_EQ(moduleFile, "");
+
+  // A unit whose text the host cannot supply is no module.
+  FHost.Faults().FailingReaders = {"/p/copy.pas"};
+  EXPECT_EQ(FindCommentingModules(kMain, FUnits, moduleFile), 1);
+  EXPECT_EQ(moduleFile, kNewUnit);
+}
+
+TEST_F(TCommandsTest, FindCommentingModulesLooksOnlyAtTheFirstChunk) {
+  UncommentMain();
+  FHost.SetText(kNewUnit, std::string(8092, ' ') + TextOf(kNewUnit));
+  std::string moduleFile;
+  EXPECT_EQ(FindCommentingModules(kMain, FUnits, moduleFile), 0);
+}
+
+// --- Uncomment and Re-Comment ----------------------------------------------------
+
+TEST_F(TCommandsTest, UncommentThenReCommentGivesTheUnitBack) {
+  AddUnit(kMain, kUnitText);
+  ASSERT_TRUE(CommBtnsClick(FSite, cbUnComment, FUnits, "Main.pas", 0));
+  EXPECT_TRUE(FSite.Messages.empty());
+  EXPECT_EQ(FSite.Buttons, (std::vector<std::string>{"disable Re-Comment", "disable Uncomment",
+                                                     "enable Re-Comment", "enable Uncomment"}));
+
+  const std::string stripped = TextOf(kMain);
+  EXPECT_NE(stripped.find("{#1}"), std::string::npos);
+  EXPECT_EQ(stripped.find("the main unit"), std::string::npos);
+  EXPECT_NE(stripped.find("'// not a comment { either }'"), std::string::npos);
+  EXPECT_NE(stripped.find("{$R *.res}"), std::string::npos);
+  EXPECT_TRUE(FHost.Modified(kMain));
+
+  EXPECT_EQ(FHost.UnitFiles(), (std::vector<std::string>{kMain, kNewUnit}));
+  EXPECT_TRUE(IsModuleOf(kNewUnit, "Main.pas"));
+  EXPECT_EQ(TextOf(kNewUnit).rfind("Unit Unit1;", 0), 0u);
+  EXPECT_TRUE(FHost.Modified(kNewUnit));
+  EXPECT_EQ(FHost.Highlighter(kNewUnit), expert::shNone);
+
+  FUnits.Add(kNewUnit);
+  FSite = {};
+  ASSERT_TRUE(CommBtnsClick(FSite, cbReComment, FUnits, "Main.pas", 0));
+  EXPECT_TRUE(FSite.Messages.empty());
+  EXPECT_EQ(FSite.Buttons, (std::vector<std::string>{"disable Uncomment", "disable Re-Comment",
+                                                     "enable Uncomment", "enable Re-Comment"}));
+  EXPECT_EQ(TextOf(kMain), kUnitText);
+  EXPECT_EQ(FSite.Deleted, std::vector<std::string>{kNewUnit});
+  EXPECT_TRUE(FHost.Closed(kNewUnit));
+  EXPECT_EQ(FHost.UnitFiles(),
+            (std::vector<std::string>{kMain, kNewUnit}));  // still in the project
+}
+
+TEST_F(TCommandsTest, RefusalsShowTheirMessageAndChangeNothing) {
+  struct TCase {
+    const char* Name;
+    TCommandButton Button;
+    std::function<int(TCommandsTest&)> Setup;  // answers the chosen index
+    std::string Message;
+  };
+  const TCase cases[] = {
+      {"M2 one module", cbUnComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         return 0;
+       },
+       MsgAlreadyUncommented(kMain, kNewUnit)},
+      {"M2 two modules", cbUnComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         t.AddUnit("/p/Copy.pas", t.TextOf(kNewUnit));
+         return 0;
+       },
+       "Unit /p/Main.pas is already uncommented.\r\nCorresponding comments contained in module: "},
+      {"M3 Uncomment", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit(kMain, kUnitText);
+         t.FHost.Faults().FailingReaders = {kMain};
+         return 0;
+       },
+       "Cannot read unit: \r\n/p/Main.pas"},
+      {"M3 Re-Comment", cbReComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         t.FHost.Faults().MissingModules = {kMain};
+         return 0;
+       },
+       MsgCannotRead(kMain)},
+      {"M4 the module itself", cbUnComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         return 1;
+       },
+       MsgNotUncommentable(kNewUnit)},
+      {"M4 not a .pas unit", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit("/p/Main.inc", kUnitText);
+         return 0;
+       },
+       "Unit: /p/Main.inc\r\n is marked as not uncommentable."},
+      {"M5", cbReComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         t.AddUnit("/p/Copy.pas", t.TextOf(kNewUnit));
+         return 0;
+       },
+       "Error. Unit /p/Main.pas has 2 commenting modules.\r\nOnly one commenting module per unit "
+       "accepted!"},
+      {"M6", cbReComment,
+       [](TCommandsTest& t) {
+         t.AddUnit(kMain, kUnitText);
+         return 0;
+       },
+       "Error. Unit /p/Main.pas has no commenting module."},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCommandsTest& t = *this;
+    t.FHost.CloseProject();
+    t.FHost.OpenProject("/p/Project1.dpr");
+    t.FHost.Faults() = {};
+    t.FUnits.Clear();
+    const int chosen = c.Setup(t);
+    t.FSite = {};
+    const std::vector<std::string> before = {TextOf(t.FUnits[0]), TextOf(kNewUnit)};
+    EXPECT_FALSE(CommBtnsClick(t.FSite, c.Button, t.FUnits, "x", chosen));
+    EXPECT_EQ(t.FSite.Messages, std::vector<std::string>{c.Message});
+    EXPECT_EQ(before, (std::vector<std::string>{TextOf(t.FUnits[0]), TextOf(kNewUnit)}));
+    EXPECT_TRUE(t.FSite.Deleted.empty());
+    ASSERT_EQ(t.FSite.Buttons.size(), 4u);
+    EXPECT_EQ(t.FSite.Buttons[3].rfind("enable", 0), 0u);
+  }
+}
+
+TEST_F(TCommandsTest, NoChosenUnitShowsM1OrNothing) {
+  AddUnit(kMain, kUnitText);
+  for (TCommandButton button : {cbUnComment, cbReComment}) {
+    FSite = {};
+    EXPECT_FALSE(CommBtnsClick(FSite, button, FUnits, "", 0));
+    EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgSelectUnit});
+    EXPECT_EQ(std::string(MsgSelectUnit),
+              "Please select the unit to uncomment\r\nUsing the list below");
+    FSite = {};
+    EXPECT_FALSE(CommBtnsClick(FSite, button, FUnits, "Main.pas", -1));
+    EXPECT_TRUE(FSite.Messages.empty());
+    EXPECT_TRUE(FSite.Buttons.empty());
+  }
+  EXPECT_EQ(TextOf(kMain), kUnitText);
+}
+
+// --- What the commands add to keep every comment ---------------------------------
+
+TEST_F(TCommandsTest, UncommentLeavesTheUnitAloneWhenTheModuleCannotBeMade) {
+  AddUnit(kMain, kUnitText);
+  FHost.Faults().FailCreateModule = true;
+  EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgCannotCreateModule(kMain)});
+  EXPECT_EQ(TextOf(kMain), kUnitText);
+  EXPECT_FALSE(FHost.Modified(kMain));
+
+  FHost.Faults() = {};
+  FHost.Faults().FailingWriters = {kNewUnit};
+  FSite = {};
+  EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgCannotFillModule(kMain, kNewUnit)});
+  EXPECT_EQ(TextOf(kMain), kUnitText);
+}
+
+TEST_F(TCommandsTest, UncommentNamesTheModuleAfterTheUnitTheHostReallyMade) {
+  AddUnit(kMain, kUnitText);
+  FHost.Faults().CreatedModuleName = "/p/Comments7.pas";
+  ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(TextOf("/p/Comments7.pas").rfind("Unit Comments7;", 0), 0u);
+  EXPECT_TRUE(IsModuleOf("/p/Comments7.pas", "Main.pas"));
+  EXPECT_FALSE(FHost.HasBuffer(kNewUnit));
+
+  FUnits.Add("/p/Comments7.pas");
+  ASSERT_TRUE(ReCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(TextOf(kMain), kUnitText);
+}
+
+TEST_F(TCommandsTest, AZeroByteIsRefusedBeforeAnythingIsWritten) {
+  const std::string withZero =
+      kUnitText.substr(0, 20) + std::string(1, '\0') + kUnitText.substr(20);
+  AddUnit(kMain, withZero);
+  EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgZeroByte(kMain, 20)});
+  EXPECT_NE(FSite.Messages[0].find("/p/Main.pas"), std::string::npos);
+  EXPECT_EQ(TextOf(kMain), withZero);
+  EXPECT_EQ(FHost.UnitFiles(), std::vector<std::string>{kMain});
+
+  // The same for Re-Comment, when the uncommented unit gained a zero byte.
+  FHost.RemoveUnit(kMain);
+  FUnits.Clear();
+  FSite = {};
+  UncommentMain();
+  FHost.SetText(kMain, TextOf(kMain) + std::string(1, '\0'));
+  const std::string before = TextOf(kMain);
+  EXPECT_FALSE(ReCommentUnit(FSite, FUnits, kMain));
+  ASSERT_EQ(FSite.Messages.size(), 1u);
+  EXPECT_EQ(FSite.Messages[0].rfind("Error. /p/Main.pas holds a zero byte", 0), 0u);
+  EXPECT_EQ(TextOf(kMain), before);
+  EXPECT_TRUE(FSite.Deleted.empty());
+}
+
+TEST_F(TCommandsTest, AStoppedRestorationTellsWhereAndChangesNothing) {
+  UncommentMain();
+  std::string edited = TextOf(kMain);
+  const size_t marker = edited.find("{#2}");
+  ASSERT_NE(marker, std::string::npos);
+  edited.replace(marker, 4, "{#3}");
+  FHost.SetText(kMain, edited);
+  const std::string module = TextOf(kNewUnit);
+
+  EXPECT_FALSE(ReCommentUnit(FSite, FUnits, kMain));
+  ASSERT_EQ(FSite.Messages.size(), 1u);
+  const std::string& message = FSite.Messages[0];
+  EXPECT_EQ(message.rfind(
+                "Error. Unit /p/Main.pas cannot be re-commented from module /p/Unit1.pas:\r\n", 0),
+            0u)
+      << message;
+  EXPECT_NE(message.find("marker {#3}"), std::string::npos) << message;
+  EXPECT_NE(message.find("entry 2"), std::string::npos) << message;
+  EXPECT_EQ(TextOf(kMain), edited);
+  EXPECT_EQ(TextOf(kNewUnit), module);
+  EXPECT_TRUE(FSite.Deleted.empty());
+  EXPECT_FALSE(FHost.Closed(kNewUnit));
+}
+
+TEST_F(TCommandsTest, ReCommentKeepsTheModuleWhenTheUnitCannotBeRewritten) {
+  UncommentMain();
+  const std::string stripped = TextOf(kMain);
+  FHost.Faults().FailingWriters = {kMain};
+  EXPECT_FALSE(ReCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgUnitNotRestored(kMain, kNewUnit)});
+  EXPECT_EQ(TextOf(kMain), stripped);
+  EXPECT_TRUE(FSite.Deleted.empty());
+}
+
+TEST_F(TCommandsTest, AFailingMessageBoxStillLeavesTheButtonsEnabled) {
+  AddUnit(kMain, kUnitText);
+  FSite.ThrowOnMessage = true;
+  EXPECT_THROW(ReCommentUnit(FSite, FUnits, kMain), std::runtime_error);
+  EXPECT_EQ(FSite.Buttons, (std::vector<std::string>{"disable Uncomment", "disable Re-Comment",
+                                                     "enable Uncomment", "enable Re-Comment"}));
+}
+
+}  // namespace
+}  // namespace scrivlock::commands
