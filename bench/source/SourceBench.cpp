@@ -148,8 +148,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double copy = reporter.speed["BM_Memcpy"];
   if (copy > 0) {
-    std::printf("UnComment / memcpy: %.2f (target >= 0.35)\n", reporter.speed["BM_UnComment"] / copy);
-    std::printf("ReComment / memcpy: %.2f (target >= 0.50)\n", reporter.speed["BM_ReComment"] / copy);
+    std::printf("UnComment / memcpy: %.2f (target >= 0.35)\n",
+                reporter.speed["BM_UnComment"] / copy);
+    std::printf("ReComment / memcpy: %.2f (target >= 0.50)\n",
+                reporter.speed["BM_ReComment"] / copy);
   }
   benchmark::Shutdown();
   return 0;

@@ -1,5 +1,6 @@
 // The walk that puts a commenting module's entries back at their markers.
 #include <algorithm>
+#include <cstring>
 
 #include "source/Scan.h"
 #include "source/SourceClass.h"
@@ -8,8 +9,10 @@
 namespace scrivlock::source {
 namespace {
 
-bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
-  return at <= text.size() && text.substr(at, prefix.size()) == prefix;
+template <size_t N>
+bool StartsWith(std::string_view text, size_t at, const char (&prefix)[N]) {
+  return at <= text.size() && text.size() - at >= N - 1 &&
+         std::memcmp(text.data() + at, prefix, N - 1) == 0;  // a fixed size: inlined
 }
 
 // Reads the entries of a commenting module in order.
@@ -31,7 +34,10 @@ class TModuleReader {
       // Up to the "*)", so that a record longer than 24 characters (a number
       // past 99999999) is read whole.
       const size_t from = FCursor + 2;
-      const size_t close = FText.substr(0, std::min(FText.size(), from + 40)).find("*)", from);
+      const size_t close =
+          StartsWith(FText, from + 24, "*)")
+              ? from + 24
+              : FText.substr(0, std::min(FText.size(), from + 40)).find("*)", from);
       if (close != std::string_view::npos) {
         record.FromText(FText.substr(from, close - from));
         FCursor = std::min(FText.size(), close + 4);  // past "*)" and its CR LF
@@ -125,7 +131,11 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
       FLastStop.Offset = at - begin;
       return false;
     };
+    // The unit's text is copied in runs: `kept` is the first byte not yet
+    // copied, and a run ends only at a marker.
+    const char* kept = begin;
     auto place = [&](const char* at, int32_t marker) {
+      scan::AppendRange(out, kept, at);
       if (endSeen) return stop(TReCommentStop::rsAfterEnd, at, marker);
       if (!reader.AtEntry()) {
         record.Number = 0;
@@ -173,52 +183,45 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
       switch (state) {
         case wsCode: {
           const char* q = scan::FindSpecial(p, end);
-          scan::AppendRange(out, p, q);
-          p = q;
-          if (q == end) break;
-          const char next = q + 1 < end ? q[1] : '\0';
+          if (q == end) {
+            p = end;
+            break;
+          }
+          p = q + 1;
           if (*q == '\'') {
-            out += '\'';
-            p = q + 1;
             state = wsString;
-          } else if (*q == '(') {
-            if (next != '*') {
-              out += '(';
-              p = q + 1;
-            } else if (q + 2 < end && q[2] == '$') {
-              out.append(q, 3);
+          } else if (*q == '(') {  // "(*"
+            if (q + 2 < end && q[2] == '$') {
               p = q + 3;
             } else {
-              out.append(q, 2);
               p = parenText = q + 2;
               state = wsParen;
             }
-          } else if (*q == '/') {
-            out.append(q, next == '/' ? 2 : 1);
-            p = q + (next == '/' ? 2 : 1);
-            if (next == '/') state = wsLine;
+          } else if (*q == '/') {  // "//"
+            p = q + 2;
+            state = wsLine;
           } else if (const size_t length = scan::MatchMarker(q, end, number)) {
             if (!place(q, number)) return false;
-            p = q + length;
+            p = kept = q + length;
+          } else if (q + 1 < end && q[1] == '$') {
+            p = q + 2;
           } else {
-            out.append(q, next == '$' ? 2 : 1);
-            p = q + (next == '$' ? 2 : 1);
-            if (next != '$') state = wsBrace;
+            state = wsBrace;
           }
           break;
         }
         case wsString: {
           const char* q = scan::Find(p, end, '\'');
           if (q < end) {
-            scan::AppendRange(out, p, q + 1);
             p = q + 1;
             state = wsCode;
             break;
           }
-          const char* marker = EndMarkerAt(p, end, number);
-          scan::AppendRange(out, p, marker);
-          if (marker < end && !place(marker, number)) return false;
           p = end;
+          if (const char* marker = EndMarkerAt(kept, end, number); marker < end) {
+            if (!place(marker, number)) return false;
+            kept = end;
+          }
           break;
         }
         case wsBrace:
@@ -233,26 +236,24 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
               break;
             }
           }
-          scan::AppendRange(out, p, q);
-          p = q;
-          if (q == end) break;
+          if (q == end) {
+            p = end;
+            break;
+          }
+          p = q + 1;
           if (*q != '{') {
-            out += *q;
-            p = q + 1;
             state = wsCode;
           } else if (const size_t length = scan::MatchMarker(q, end, number)) {
             if (!place(q, number)) return false;
-            p = q + length;
+            p = kept = q + length;
             // The marker's own "}" ends a brace comment; a restored line break a line comment.
             if (state == wsBrace || (state == wsLine && lineClosed)) state = wsCode;
-          } else {
-            out += '{';
-            p = q + 1;
           }
           break;
         }
       }
     }
+    scan::AppendRange(out, kept, end);
     if (!endSeen && reader.AtEntry()) {
       // Entries other than the end record that no marker asked for would be lost.
       TTipoNumero next;

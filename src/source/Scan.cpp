@@ -45,10 +45,11 @@ __attribute__((target("avx2"))) const char* FindSpecialAvx2(const char* p, const
   while (end - p >= 33) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
-    const __m256i single = _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, brace));
-    const __m256i pair = _mm256_or_si256(
-        _mm256_and_si256(_mm256_cmpeq_epi8(v, paren), _mm256_cmpeq_epi8(w, star)),
-        _mm256_and_si256(_mm256_cmpeq_epi8(v, slash), _mm256_cmpeq_epi8(w, slash)));
+    const __m256i single =
+        _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, brace));
+    const __m256i pair =
+        _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(v, paren), _mm256_cmpeq_epi8(w, star)),
+                        _mm256_and_si256(_mm256_cmpeq_epi8(v, slash), _mm256_cmpeq_epi8(w, slash)));
     if (const unsigned mask =
             static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(single, pair)))) {
       return p + __builtin_ctz(mask);

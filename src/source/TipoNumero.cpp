@@ -47,7 +47,43 @@ std::string TTipoNumero::ToText() const {
   char text[kMaxText];
   return std::string(text, Format(text));
 }
+namespace {
+
+bool ReadDigits8(const char* p, int32_t& value) {
+  int32_t v = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (p[i] < '0' || p[i] > '9') return false;
+    v = v * 10 + (p[i] - '0');
+  }
+  value = v;
+  return true;
+}
+
+// The record as written: eight digits, a name filled with spaces to six, eight
+// digits. Read without splitting, with the same result as the split.
+bool FromStandardText(std::string_view text, TTipoNumero& record) {
+  if (text.size() != 24 || text[8] != ',' || text[15] != ',') return false;
+  size_t name = 0;
+  while (name < 6 && static_cast<unsigned char>(text[9 + name]) > 32 && text[9 + name] != ',' &&
+         text[9 + name] != '"') {
+    ++name;
+  }
+  for (size_t i = name; i < 6; ++i) {
+    if (text[9 + i] != ' ') return false;
+  }
+  int32_t number;
+  int32_t length;
+  if (!ReadDigits8(text.data(), number) || !ReadDigits8(text.data() + 16, length)) return false;
+  record.Number = number;
+  record.Kind = TTipoNumero::KindFromName(text.substr(9, name));
+  record.Length = length;
+  return true;
+}
+
+}  // namespace
+
 bool TTipoNumero::FromText(std::string_view text) {
+  if (FromStandardText(text, *this)) return true;
   try {
     const std::vector<std::string> items = SplitItems(text);
     if (items.size() < 3) return false;
@@ -65,10 +101,26 @@ bool TTipoNumero::FromText(std::string_view text) {
 }
 
 TCommentKind TTipoNumero::KindFromName(std::string_view name) {
-  for (uint8_t kind = ckLine; kind <= ckNone; ++kind) {
-    if (CommentKindNames[kind] == name) return static_cast<TCommentKind>(kind);
+  // Every name but the empty one is three or four letters, told apart by the first.
+  if (name.size() < 3 || name.size() > 4) return ckNone;
+  TCommentKind kind;
+  switch (name[0]) {
+    case 'B':
+      kind = ckLine;
+      break;
+    case 'K':
+      kind = ckBrace;
+      break;
+    case 'P':
+      kind = ckParen;
+      break;
+    case 'F':
+      kind = ckEnd;
+      break;
+    default:
+      return ckNone;
   }
-  return ckNone;
+  return CommentKindNames[kind] == name ? kind : ckNone;
 }
 
 }  // namespace scrivlock::source

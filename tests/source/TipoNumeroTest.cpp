@@ -42,7 +42,10 @@ TEST(TipoNumeroTest, ReadsRecordsAndKeepsFieldsWhenItCannot) {
       {"x,Bars,y", true, 0, ckLine, 0},                  // numbers that are none read as 0
       {"00000001,keys  ,00000006", true, 1, ckNone, 6},  // case matters
       {"00000001,Keyss ,00000006", true, 1, ckNone, 6},
-      {"99999999999,Keys,1", true, 0, ckBrace, 1},  // overflow reads as 0
+      {"99999999999,Keys,1", true, 0, ckBrace, 1},          // overflow reads as 0
+      {"00000001,Ke ys ,00000006", true, 1, ckNone, 0},     // a blank splits the name
+      {"00000001,\"Keys\",00000006", true, 1, ckBrace, 6},  // a quoted name is one item
+      {"0000001x,Keys  ,00000006", true, 0, ckBrace, 6},
       {"00000001,Keys", false, 50, ckParen, 60},
       {"", false, 50, ckParen, 60},
   };
