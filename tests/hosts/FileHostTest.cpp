@@ -1,0 +1,160 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/Error.h"
+#include "expert/InterfacePtr.h"
+#include "hosts/files/FileHost.h"
+
+namespace scrivlock::hosts {
+namespace {
+
+using namespace scrivlock::expert;
+namespace fs = std::filesystem;
+
+class TFileHostTest : public ::testing::Test {
+ protected:
+  TFileHostTest() {
+    FFolder = fs::temp_directory_path() /
+              ("scrivlock-filehost-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(FFolder);
+    fs::create_directories(FFolder);
+  }
+  ~TFileHostTest() override { fs::remove_all(FFolder); }
+
+  std::string PathOf(const std::string& name) const { return (FFolder / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(PathOf(name), std::ios::binary) << text;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(PathOf(name), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(FFolder))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static void Replace(TIToolServices& services, const std::string& fileName, const char* text) {
+    TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(fileName));
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
+    writer->Insert(text);
+    writer->DeleteTo(1 << 30);
+  }
+
+  fs::path FFolder;
+};
+
+TEST_F(TFileHostTest, ListsThePasUnitsAndProposesTheFirstFreeUnitName) {
+  Write("Main.pas", "unit Main;");
+  Write("unit1.PAS", "");
+  Write("Project1.dpr", "program Project1;");
+  Write("Notes.txt", "");
+  TFileHost host(PathOf("Project1.dpr"));
+  EXPECT_EQ(host.Folder(), FFolder.string());
+  EXPECT_EQ(host.UnitFiles(), (std::vector<std::string>{PathOf("Main.pas"), PathOf("unit1.PAS")}));
+  std::string ident, fileName;
+  ASSERT_TRUE(host.ToolServices()->GetNewModuleName(ident, fileName));
+  EXPECT_EQ(ident, "Unit2");
+  EXPECT_EQ(fileName, PathOf("Unit2.pas"));
+  EXPECT_THROW(TFileHost(PathOf("missing/")), TError);
+}
+
+TEST_F(TFileHostTest, CommitWritesNewFilesThenRewritesThenDeletes) {
+  Write("Main.pas", "old main");
+  Write("Gone.pas", "to be deleted");
+  TFileHost host(FFolder.string());
+  TIToolServices& services = *host.ToolServices();
+  {
+    TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
+        "", "", "", "", nullptr, nullptr, CreateFlag(cmAddToProject) | CreateFlag(cmUnNamed)));
+    ASSERT_TRUE(created);
+  }
+  Replace(services, PathOf("Unit1.pas"), "the module");
+  Replace(services, PathOf("Main.pas"), "new main");
+  host.ScheduleDelete(PathOf("Gone.pas"));
+  EXPECT_EQ(Read("Main.pas"), "old main") << "nothing reaches the disk before Commit";
+  EXPECT_EQ(host.LiveInterfaces(), 0);
+
+  const std::vector<TFileHost::TChange> changes = host.PendingChanges();
+  ASSERT_EQ(changes.size(), 3u);
+  EXPECT_EQ(changes[0].Kind, TFileHost::ckCreate);
+  EXPECT_EQ(changes[0].FileName, PathOf("Unit1.pas"));
+  EXPECT_EQ(changes[1].Kind, TFileHost::ckRewrite);
+  EXPECT_EQ(changes[2].Kind, TFileHost::ckDelete);
+
+  std::string error;
+  ASSERT_TRUE(host.Commit(&error)) << error;
+  EXPECT_EQ(Listing(),
+            (std::vector<std::string>{"Main.pas", "Unit1.pas"}));  // no temporary file left
+  EXPECT_EQ(Read("Main.pas"), "new main");
+  EXPECT_EQ(Read("Unit1.pas"), "the module");
+  EXPECT_TRUE(host.PendingChanges().empty());
+}
+
+TEST_F(TFileHostTest, AFailedWriteLeavesTheFilesAfterItUntouched) {
+  Write("Main.pas", "old main");
+  TFileHost host(FFolder.string());
+  TIToolServices& services = *host.ToolServices();
+  {
+    TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
+        "", "", "", "", nullptr, nullptr, CreateFlag(cmUnNamed) | CreateFlag(cmNewUnit)));
+    ASSERT_TRUE(created);
+  }
+  Replace(services, PathOf("Main.pas"), "stripped main");
+  // Another program takes the new unit's name before the commit: the module
+  // cannot be written, so the unit must keep its text.
+  Write("Unit1.pas", "someone else's");
+  std::string error;
+  EXPECT_FALSE(host.Commit(&error));
+  EXPECT_NE(error.find("Unit1.pas"), std::string::npos) << error;
+  EXPECT_EQ(Read("Main.pas"), "old main");
+  EXPECT_EQ(Read("Unit1.pas"), "someone else's");
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"Main.pas", "Unit1.pas"}));
+}
+
+TEST_F(TFileHostTest, ReadersReadOnlyWhatTheyAskFor) {
+  std::string text(20000, 'x');
+  text[8091] = 'y';
+  Write("Big.pas", text);
+  TFileHost host(FFolder.string());
+  TInterfacePtr<TIModuleInterface> module(
+      host.ToolServices()->GetModuleInterface(PathOf("big.pas")));
+  ASSERT_TRUE(module) << "names are found regardless of letter case";
+  TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+  TInterfacePtr<TIEditReader> reader(editor->CreateReader());
+  char buffer[8092];
+  EXPECT_EQ(reader->GetText(0, buffer, 8092), 8092);
+  EXPECT_EQ(buffer[8091], 'y');
+  EXPECT_EQ(reader->GetText(16184, buffer, 8092), 20000 - 16184);
+  EXPECT_EQ(reader->GetText(20000, buffer, 8092), 0);
+  EXPECT_EQ(host.ToolServices()->GetModuleInterface(PathOf("None.pas")), nullptr);
+}
+
+TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {
+  auto tryLock = [&] {
+    const int fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY);
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return locked;
+  };
+  {
+    TProjectLock lock(FFolder.string());
+    EXPECT_FALSE(tryLock());
+  }
+  EXPECT_TRUE(tryLock());
+}
+
+}  // namespace
+}  // namespace scrivlock::hosts
