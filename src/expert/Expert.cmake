@@ -22,11 +22,14 @@ set_target_properties(scrivlock_expert PROPERTIES
 set(scrivlock_exports ${CMAKE_CURRENT_BINARY_DIR}/scrivlock.exports)
 file(WRITE ${scrivlock_exports} "{\n  global: INITEXPERT0017;\n  local: *;\n};\n")
 
-add_library(scrivlock MODULE ${CMAKE_CURRENT_LIST_DIR}/Entry.cpp)
-target_link_libraries(scrivlock PRIVATE scrivlock_expert)
-target_link_options(scrivlock PRIVATE
+# The target is scrivlock_plugin because "scrivlock" is the command-line tool's;
+# the file is libscrivlock.so all the same.
+add_library(scrivlock_plugin MODULE ${CMAKE_CURRENT_LIST_DIR}/Entry.cpp)
+target_link_libraries(scrivlock_plugin PRIVATE scrivlock_expert)
+target_link_options(scrivlock_plugin PRIVATE
   -Wl,--version-script=${scrivlock_exports} -Wl,--no-undefined)
-set_target_properties(scrivlock PROPERTIES
+set_target_properties(scrivlock_plugin PROPERTIES
+  OUTPUT_NAME scrivlock
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON
   LINK_DEPENDS ${scrivlock_exports})

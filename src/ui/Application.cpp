@@ -32,22 +32,36 @@ QWidget* Owner() {
   return Application ? Application->MainWindow() : nullptr;
 }
 
-// Centred on the screen of the owner (or the primary screen), not on the owner.
-void CentreOnScreen(QWidget& box) {
-  box.adjustSize();
-  QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : nullptr;
+}  // namespace
+
+void CentreOnScreen(QWidget& widget) {
+  QScreen* screen = widget.parentWidget() ? widget.parentWidget()->screen() : nullptr;
   if (!screen) screen = QGuiApplication::primaryScreen();
   if (!screen) return;
-  QRect frame = box.frameGeometry();
+  QRect frame = widget.frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());
-  box.move(frame.topLeft());
+  widget.move(frame.topLeft());
 }
 
+namespace {
+
+// A message box settles its size, and the window system its frame, only when
+// it is shown; it is centred then.
+class TBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    CentreOnScreen(*this);
+  }
+};
+
 void RunBox(QMessageBox::Icon icon, const char* name, const QString& text) {
-  QMessageBox box(icon, QString::fromLatin1(ApplicationTitle), text, QMessageBox::Ok, Owner());
+  TBox box(icon, QString::fromLatin1(ApplicationTitle), text, QMessageBox::Ok, Owner());
   box.setObjectName(QString::fromLatin1(name));
   box.setTextFormat(Qt::PlainText);
-  CentreOnScreen(box);
   box.exec();
 }
 

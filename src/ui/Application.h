@@ -66,6 +66,10 @@ void FreeApplication() noexcept;
 void RegisterResources();
 void UnregisterResources();
 
+// Moves the window `widget` so that its frame is centred on the screen of its
+// owner (or the primary screen).
+void CentreOnScreen(QWidget& widget);
+
 // The commands' message box: `text` (line breaks CR LF) in a plain box with
 // one OK button and no icon, centred on the screen; returns when it is closed.
 void ShowPlainMessage(const std::string& text);

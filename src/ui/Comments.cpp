@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <cctype>
 #include <filesystem>
 #include <memory>
 
@@ -63,15 +64,13 @@ QPushButton* MakeButton(QWidget* window, const char* name, const char* caption, 
   return button;
 }
 
-bool IsAbsolute(const std::string& name) {
-  if (name.empty()) return false;
-  if (name[0] == '/' || name[0] == '\\') return true;
-  const char c = name[0];
-  return name.size() >= 2 && name[1] == ':' && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+bool IsAbsolute(std::string_view name) {
+  if (name.starts_with('/') || name.starts_with('\\')) return true;
+  return name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
 }
 
 // A relative name is taken from the current folder.
-std::string MakeAbsolute(std::string name) {
+std::string MakeAbsolute(const std::string& name) {
   if (IsAbsolute(name)) return name;
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::current_path(error);
@@ -178,16 +177,12 @@ void TComments::CommBtnsClick(QObject* sender) {
 }
 
 void TComments::ShowWindow() {
-  if (!FPlaced) {
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-      QRect bounds(QPoint(), size());
-      bounds.moveCenter(screen->availableGeometry().center());
-      move(bounds.topLeft());
-    }
-    FPlaced = true;
-  }
+  // Placed by its client area before it is shown, and once more by its frame,
+  // which the window system knows only then.
+  if (!FPlaced) CentreOnScreen(*this);
   show();
+  if (!FPlaced) CentreOnScreen(*this);
+  FPlaced = true;
   raise();
   activateWindow();
 }
@@ -224,8 +219,7 @@ void RefreshUnitList() {
   const int32_t count = expert::ToolServices->GetUnitCount();
   for (int32_t i = 0; i < count; ++i) {
     std::string name = expert::ToolServices->GetUnitName(i);
-    if (UpperCase(ExtractFileExt(name)) == ".PAS")
-      window.FUnitFiles.Add(MakeAbsolute(std::move(name)));
+    if (UpperCase(ExtractFileExt(name)) == ".PAS") window.FUnitFiles.Add(MakeAbsolute(name));
   }
   window.FillUnitCombo();
 }
