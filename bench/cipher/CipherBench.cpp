@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <random>

@@ -1,6 +1,7 @@
 #include "cipher/TextCipher.h"
 
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "base/Error.h"
