@@ -1,0 +1,91 @@
+// scrivlock-ide: a small Object Pascal editor that hosts the Scrivlock plug-in.
+//   scrivlock-ide [--plugin PATH] [PROJECT]
+// PROJECT is a .dpr file or a folder of units. The plug-in is looked for, in
+// order: --plugin, $SCRIVLOCK_PLUGIN, libscrivlock.so next to the program or in
+// ../lib/scrivlock, and the one this build made.
+//   scrivlock-ide --check PROJECT
+// opens PROJECT, chooses View > Comments... and quits, telling what the window
+// listed: a smoke test that needs no display (QT_QPA_PLATFORM=offscreen).
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QProcessEnvironment>
+#include <QTimer>
+#include <cstdio>
+
+#include "hosts/qtide/IdeWindow.h"
+
+namespace {
+
+QString FindPlugin(const QString& given) {
+  if (!given.isEmpty()) return given;
+  const QString fromEnvironment = qEnvironmentVariable("SCRIVLOCK_PLUGIN");
+  if (!fromEnvironment.isEmpty()) return fromEnvironment;
+  const QDir here(QCoreApplication::applicationDirPath());
+  for (const QString& candidate :
+       {here.filePath(QStringLiteral("libscrivlock.so")),
+        here.filePath(QStringLiteral("../lib/scrivlock/libscrivlock.so"))})
+    if (QFileInfo::exists(candidate)) return candidate;
+  return QStringLiteral(SCRIVLOCK_BUILT_PLUGIN);
+}
+
+// The smoke check: the command is in the View menu and its window lists the
+// project's units.
+int Check(scrivlock::hosts::qtide::TIdeWindow& window) {
+  auto* command = window.menuBar()->findChild<QAction*>(QStringLiteral("ViewScrivlockItem"));
+  if (!command) {
+    std::fprintf(stderr, "scrivlock-ide: no View > Comments... command\n");
+    return 1;
+  }
+  command->trigger();
+  QWidget* comments = nullptr;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->objectName() == QLatin1String("Comments")) comments = widget;
+  auto* units = comments ? comments->findChild<QComboBox*>(QStringLiteral("CBUnits")) : nullptr;
+  if (!comments || !comments->isVisible() || !units) {
+    std::fprintf(stderr, "scrivlock-ide: the Comments window did not show\n");
+    return 1;
+  }
+  std::printf("project units: %d, listed in Comments: %d\n", window.Services().GetUnitCount() - 1,
+              units->count());
+  return units->count() > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Scrivlock IDE"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("A small Object Pascal editor that hosts the Scrivlock plug-in."));
+  parser.addHelpOption();
+  const QCommandLineOption pluginOption(QStringLiteral("plugin"),
+                                        QStringLiteral("The plug-in library to load."),
+                                        QStringLiteral("path"));
+  const QCommandLineOption checkOption(
+      QStringLiteral("check"), QStringLiteral("Open the project, show Comments... and quit."));
+  parser.addOption(pluginOption);
+  parser.addOption(checkOption);
+  parser.addPositionalArgument(QStringLiteral("project"),
+                               QStringLiteral("A .dpr file or a folder of units."));
+  parser.process(application);
+
+  scrivlock::hosts::qtide::TIdeWindow window;
+  window.show();
+  const bool loaded = window.LoadPlugin(FindPlugin(parser.value(pluginOption)));
+  const QStringList projects = parser.positionalArguments();
+  const bool opened = !projects.isEmpty() && window.OpenProjectPath(projects.first());
+
+  if (parser.isSet(checkOption)) {
+    const int result = loaded && opened ? Check(window) : 1;
+    window.close();
+    return result;
+  }
+  return application.exec();
+}
