@@ -1,7 +1,9 @@
 // Deciphering speed of the cipher beside OpenSSL's Blowfish-CBC and CAST5-CBC (64-bit
 // block ciphers of the same family) on the same 1 MiB, and the cost of a key
 // change. Prints the ratios after the table:
-//   cipher_bench [--benchmark_repetitions=5]
+//   cipher_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+// On a shared machine the interleaving matters: the table lives in L2, so a
+// neighbour's work slows this cipher far more than the peers, whose tables fit L1.
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
