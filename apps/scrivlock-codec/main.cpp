@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   std::string key;
-  std::string mode = "cbc";
+  std::string mode;
   std::string ivHex;
   std::string label = "Scrivlock";
   CLI::App* encode = app.add_subcommand(
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   encode->add_option("--key", key, "Key text, 6 to 48 characters")->required();
   encode->add_option("--mode", mode, "Chaining mode")
       ->check(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}))
-      ->capture_default_str();
+      ->required();
   encode->add_option("--iv", ivHex, "IV as 16 hex digits, byte 0 first (default: random)");
   encode->add_option("--label", label, "Label of the header line")->capture_default_str();
 
