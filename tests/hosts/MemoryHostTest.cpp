@@ -37,7 +37,9 @@ class TMemoryHostTest : public ::testing::Test {
  protected:
   void TearDown() override {
     EXPECT_EQ(FHost.LiveInterfaces(), 0);
-    if (!FFaultsExpected) EXPECT_TRUE(FHost.ReferenceFaults().empty());
+    if (!FFaultsExpected) {
+      EXPECT_TRUE(FHost.ReferenceFaults().empty());
+    }
   }
   TIToolServices& Services() { return *FHost.ToolServices(); }
   std::string Apply(const std::string& fileName, const std::function<void(TIEditWriter&)>& edit) {
