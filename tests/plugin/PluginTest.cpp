@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolTip>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,9 @@ struct TMenuCase {
   const char* Name;
   bool HasMainMenu;
 };
+void PrintTo(const TMenuCase& c, std::ostream* out) {
+  *out << c.Name;
+}
 
 class PluginMenuTest : public PluginTest, public ::testing::WithParamInterface<TMenuCase> {};
 
@@ -379,6 +383,9 @@ struct TRefusalCase {
   const char* Button;
   bool UncommentFirst;
 };
+void PrintTo(const TRefusalCase& c, std::ostream* out) {
+  *out << c.Name;
+}
 
 class PluginRefusalTest : public PluginTest, public ::testing::WithParamInterface<TRefusalCase> {};
 

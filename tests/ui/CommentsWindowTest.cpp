@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "Encoder.h"
@@ -55,6 +56,9 @@ struct TFailingHint {
   std::string Key;
   std::string Report;
 };
+void PrintTo(const TFailingHint& c, std::ostream* out) {
+  *out << c.Name;
+}
 
 class FailingHintTest : public CommentsWindowTest,
                         public ::testing::WithParamInterface<TFailingHint> {};
