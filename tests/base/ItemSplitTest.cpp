@@ -52,7 +52,9 @@ TEST(ItemSplitTest, ParsesSignedDecimalIntegersOnly) {
   for (const auto& c : cases) {
     int32_t value = 0;
     EXPECT_EQ(ParseInt32(c.text, value), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << c.text;
+    }
   }
 }
 

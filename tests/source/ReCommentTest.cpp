@@ -189,7 +189,9 @@ TEST(ReCommentTest, SurvivesEveryTruncationAndDamageOfTheModule) {
   const auto u = Uncomment(kUnit);
   for (size_t cut = 0; cut <= u.module.size(); ++cut) {
     const auto r = Recomment(u.stripped, u.module.substr(0, cut));
-    if (r.ok) EXPECT_EQ(r.restored, kUnit) << cut;
+    if (r.ok) {
+      EXPECT_EQ(r.restored, kUnit) << cut;
+    }
   }
   std::mt19937 random(7);
   for (int round = 0; round < 2000; ++round) {
