@@ -50,6 +50,53 @@ void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCo
   CheckLimit(stripped);
 }
 
+// The scan's writer of markers and entries. Entry numbers only ever go up by
+// one, so the number's eight digits are kept as text and counted up in place
+// rather than formatted anew for the marker and the record of every comment.
+class TEntryWriter {
+ public:
+  TEntryWriter(std::string& stripped, std::string& module, int32_t& count)
+      : FStripped(stripped), FModule(module), FCount(count) {
+    if (FCount >= 0 && FCount < kLastFast) FormatRecordNumber(FDigits, FCount);
+  }
+
+  void Write(TCommentKind kind, std::string_view text) {
+    if (FCount < 0 || FCount >= kLastFast || text.size() > 99999999) {
+      AppendEntry(FStripped, FModule, ++FCount, kind, text);
+      return;
+    }
+    ++FCount;
+    for (int i = 7; i >= 0 && ++FDigits[i] > '9'; --i) FDigits[i] = '0';
+    int lead = 0;
+    while (FDigits[lead] == '0') ++lead;
+
+    char marker[12] = {'{', '#'};
+    std::memcpy(marker + 2, FDigits + lead, 8);
+    marker[10 - lead] = '}';
+    FStripped.append(marker, static_cast<size_t>(11 - lead));
+
+    // "(*" number "," name "," length "*)" CR LF "'"
+    char head[32] = {'(', '*'};
+    std::memcpy(head + 2, FDigits, 8);
+    std::memcpy(head + 10, kNames[kind], 8);
+    FormatRecordNumber(head + 18, static_cast<int32_t>(text.size()));
+    std::memcpy(head + 26, "*)\r\n'", 5);
+    FModule.append(head, 31);
+    FModule.append(text);
+    FModule.append("'\r\n", 3);
+    CheckLimit(FModule);
+    CheckLimit(FStripped);
+  }
+
+ private:
+  static constexpr int32_t kLastFast = 99999999;  // past it the digits grow
+  static constexpr char kNames[5][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,", ",      ,"};
+  std::string& FStripped;
+  std::string& FModule;
+  int32_t& FCount;
+  char FDigits[12] = {};
+};
+
 }  // namespace
 
 bool TSourceClass::IsNotUncommentable(TByteStream& source) const {
@@ -121,10 +168,11 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     // Code and literals are copied in runs: `kept` is the first byte not yet
     // copied, and a run ends only where a comment begins.
     const char* kept = p;
+    TEntryWriter writer(out, mod, CommentCount);
     auto comment = [&](const char* first, TCommentKind kind, const char* text, const char* last,
                        const char* after) {
       scan::AppendRange(out, kept, first);
-      AppendEntry(out, mod, ++CommentCount, kind, std::string_view(text, last - text));
+      writer.Write(kind, std::string_view(text, last - text));
       kept = after;
     };
 
@@ -184,7 +232,7 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
       }
     }
     scan::AppendRange(out, kept, end);
-    AppendEntry(out, mod, ++CommentCount, ckEnd, std::string_view());
+    writer.Write(ckEnd, std::string_view());
     source.Seek(source.Size());
     module.Seek(module.Size());
     WriteModuleFooter(module);

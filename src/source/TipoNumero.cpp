@@ -7,10 +7,8 @@
 #include "base/ItemSplit.h"
 
 namespace scrivlock::source {
-namespace {
 
-// "%-8.8d": at least eight digits, zero-filled on the left, sign in front.
-char* FormatNumber(char* out, int32_t value) {
+char* FormatRecordNumber(char* out, int32_t value) {
   if (value >= 0 && value <= 99999999) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -30,23 +28,22 @@ char* FormatNumber(char* out, int32_t value) {
   return out + count;
 }
 
-}  // namespace
-
 char* TTipoNumero::Format(char* out) const {
-  out = FormatNumber(out, Number);
+  out = FormatRecordNumber(out, Number);
   *out++ = ',';
   const std::string_view name = Kind <= ckNone ? CommentKindNames[Kind] : std::string_view();
   std::memset(out, ' ', 6);
   std::memcpy(out, name.data(), std::min<size_t>(name.size(), 6));
   out += 6;
   *out++ = ',';
-  return FormatNumber(out, Length);
+  return FormatRecordNumber(out, Length);
 }
 
 std::string TTipoNumero::ToText() const {
   char text[kMaxText];
   return std::string(text, Format(text));
 }
+
 namespace {
 
 bool ReadDigits8(const char* p, int32_t& value) {

@@ -12,6 +12,10 @@
 
 namespace scrivlock::source {
 
+// Writes `value` as "%-8.8d" does (at least eight digits, zero-filled, sign in
+// front) at `out`, which must have room for 12 bytes; returns the end.
+char* FormatRecordNumber(char* out, int32_t value);
+
 class TTipoNumero {
  public:
   int32_t Number = 0;          // entry number; the same number stands in the entry's marker
