@@ -7,4 +7,4 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
-tools/demo.sh build
+tools/demo.sh build/apps/scrivlock/scrivlock

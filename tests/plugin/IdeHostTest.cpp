@@ -32,7 +32,7 @@ TEST(IdeHostTest, UncommentsSavesAndReCommentsAUnitOfTheExampleProject) {
   const QDir example(QStringLiteral(SCRIVLOCK_EXAMPLE));
   for (const QString& name : example.entryList(QDir::Files))
     ASSERT_TRUE(QFile::copy(example.filePath(name), folder.filePath(name)));
-  const QString greeting = folder.filePath(QStringLiteral("Greeting.pas"));
+  const QString greeting = folder.filePath(QStringLiteral("Greeter.pas"));
   const QByteArray original = ReadAll(greeting);
 
   testing::TBoxRecorder boxes;
@@ -40,7 +40,7 @@ TEST(IdeHostTest, UncommentsSavesAndReCommentsAUnitOfTheExampleProject) {
     hosts::qtide::TIdeWindow ide;
     ide.show();
     ASSERT_TRUE(ide.LoadPlugin(QStringLiteral(SCRIVLOCK_PLUGIN)));
-    ASSERT_TRUE(ide.OpenProjectPath(folder.filePath(QStringLiteral("Example.dpr"))));
+    ASSERT_TRUE(ide.OpenProjectPath(folder.filePath(QStringLiteral("Demo.dpr"))));
     auto* command = ide.menuBar()->findChild<QAction*>(QStringLiteral("ViewScrivlockItem"));
     ASSERT_NE(command, nullptr);
     command->trigger();
@@ -48,7 +48,7 @@ TEST(IdeHostTest, UncommentsSavesAndReCommentsAUnitOfTheExampleProject) {
     auto* units = FindChild<QComboBox>(comments, "CBUnits");
     ASSERT_NE(units, nullptr);
     ASSERT_EQ(units->count(), 2);
-    ASSERT_EQ(units->itemText(0), "Greeting.pas");
+    ASSERT_EQ(units->itemText(0), "Greeter.pas");
 
     units->setCurrentIndex(0);
     QTest::mouseClick(FindChild<QPushButton>(comments, "UnCommBtn"), Qt::LeftButton);
@@ -58,9 +58,9 @@ TEST(IdeHostTest, UncommentsSavesAndReCommentsAUnitOfTheExampleProject) {
     ASSERT_TRUE(
         ide.Services().Save(ide.Services().Find(folder.filePath("Unit1.pas").toStdString())));
     const QByteArray stripped = ReadAll(greeting);
-    EXPECT_FALSE(stripped.contains("Greets whoever is named"));
+    EXPECT_FALSE(stripped.contains("Writes a greeting for Name"));
     EXPECT_TRUE(stripped.contains("{#"));
-    EXPECT_TRUE(ReadAll(folder.filePath("Unit1.pas")).contains("Greets whoever is named"));
+    EXPECT_TRUE(ReadAll(folder.filePath("Unit1.pas")).contains("Writes a greeting for Name"));
 
     units->setCurrentIndex(0);
     QTest::mouseClick(FindChild<QPushButton>(comments, "ReCommBtn"), Qt::LeftButton);
