@@ -5,6 +5,22 @@
 namespace scrivlock::cipher {
 namespace {
 
+// One S-box treatment of a key word: r = IterateBox(v, Iterations) goes to the
+// mixing bytes Lo and Hi; where Again >= 0, r2 = IterateBox(r, Again) then goes
+// to Lo2 and Hi2.
+struct TTreatment {
+  int16_t Iterations;
+  uint8_t Lo, Hi;
+  int16_t Again;
+  uint8_t Lo2, Hi2;
+};
+
+// Indexed by the word's 2-bit selector.
+constexpr TTreatment kFirstPass[4] = {
+    {7, 1, 0, -1, 0, 0}, {4, 1, 2, -1, 0, 0}, {5, 3, 1, -1, 0, 0}, {0, 3, 4, 10, 4, 0}};
+constexpr TTreatment kSecondPass[4] = {
+    {7, 3, 4, -1, 0, 0}, {5, 3, 4, -1, 0, 0}, {4, 3, 0, -1, 0, 0}, {7, 4, 0, 1, 4, 1}};
+
 // The buffer is worked on in place as little-endian 16-bit words.
 uint16_t WordAt(const std::string& bytes, size_t i) {
   return static_cast<uint16_t>(static_cast<uint8_t>(bytes[2 * i]) |
@@ -61,69 +77,25 @@ uint16_t TKeyScheduleSide::Next(uint16_t feed, uint16_t& output) {
 
   const TSBoxes& boxes = *FSBoxes;
   auto selector = [&](size_t i) { return (FSelectors[i / 8] >> (2 * (i % 8))) & 3; };
-  // The passes only read the buffer; the writes to the mixing bytes happen in the
-  // order of the treatment table, so a later write to the same byte wins.
-  for (size_t i = 0; i < words; ++i) {
-    const uint16_t v = WordAt(bytes, i);
-    uint16_t r;
-    switch (selector(i)) {
-      case 0:
-        r = boxes.IterateBox(v, 7);
-        FMix[1] = Lo(r);
-        FMix[0] = Hi(r);
-        break;
-      case 1:
-        r = boxes.IterateBox(v, 4);
-        FMix[1] = Lo(r);
-        FMix[2] = Hi(r);
-        break;
-      case 2:
-        r = boxes.IterateBox(v, 5);
-        FMix[3] = Lo(r);
-        FMix[1] = Hi(r);
-        break;
-      default: {
-        r = boxes.IterateBox(v, 0);
-        FMix[3] = Lo(r);
-        FMix[4] = Hi(r);
-        const uint16_t r2 = boxes.IterateBox(r, 10);
-        FMix[4] = Lo(r2);
-        FMix[0] = Hi(r2);
-        break;
+  // The passes only read the buffer. Each word gets the treatment its selector
+  // picks; the writes to the mixing bytes happen in the table's order, so a
+  // later write to the same byte wins.
+  auto pass = [&](const TTreatment(&treatments)[4]) {
+    for (size_t i = 0; i < words; ++i) {
+      const TTreatment& t = treatments[selector(i)];
+      const uint16_t r = boxes.IterateBox(WordAt(bytes, i), t.Iterations);
+      FMix[t.Lo] = Lo(r);
+      FMix[t.Hi] = Hi(r);
+      if (t.Again >= 0) {
+        const uint16_t r2 = boxes.IterateBox(r, t.Again);
+        FMix[t.Lo2] = Lo(r2);
+        FMix[t.Hi2] = Hi(r2);
       }
     }
-  }
+  };
+  pass(kFirstPass);
   ROR(FKeyStream);
-  for (size_t i = 0; i < words; ++i) {
-    const uint16_t v = WordAt(bytes, i);
-    uint16_t r;
-    switch (selector(i)) {
-      case 0:
-        r = boxes.IterateBox(v, 7);
-        FMix[3] = Lo(r);
-        FMix[4] = Hi(r);
-        break;
-      case 1:
-        r = boxes.IterateBox(v, 5);
-        FMix[3] = Lo(r);
-        FMix[4] = Hi(r);
-        break;
-      case 2:
-        r = boxes.IterateBox(v, 4);
-        FMix[3] = Lo(r);
-        FMix[0] = Hi(r);
-        break;
-      default: {
-        r = boxes.IterateBox(v, 7);
-        FMix[4] = Lo(r);
-        FMix[0] = Hi(r);
-        const uint16_t r2 = boxes.IterateBox(r, 1);
-        FMix[4] = Lo(r2);
-        FMix[1] = Hi(r2);
-        break;
-      }
-    }
-  }
+  pass(kSecondPass);
   const auto x0 = static_cast<uint16_t>(FMix[0] | FMix[1] << 8);
   const auto x1 = static_cast<uint16_t>(FMix[2] | FMix[3] << 8);
   const auto y = static_cast<uint16_t>(FState[3] ^ FState[2]);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseName.h"
 #include "base/Error.h"
 #include "cipher/Cipher.h"
 #include "cipher/SubKey.h"
@@ -50,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         CipherKeyCase{5, "WARNING!: Tembrel Cypher requires a key of at least six characters."},
         CipherKeyCase{0, "WARNING!: Tembrel Cypher requires a key of at least six characters."},
         CipherKeyCase{6, nullptr}, CipherKeyCase{48, nullptr},
-        CipherKeyCase{49, "Key must be shorter than 48 characters."}));
+        CipherKeyCase{49, "Key must be shorter than 48 characters."}),
+    TRowName());
 
 // Deciphering undoes enciphering for many keys and blocks, the unkeyed cipher
 // (all subkeys 0) and subkeys whose multiplier field is 63 (multiplier 64).

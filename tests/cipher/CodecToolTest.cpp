@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "CaseName.h"
+
 namespace {
 
 struct TRun {
@@ -91,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"decode --key 'long enough key'", "L 1,0,0,-5.zzzz",
                     "Out of memory while expanding memory stream"},
         FailureCase{"encode --key 'long enough key' --mode xyz", "x", "xyz"},
-        FailureCase{"encode --key 'long enough key' --mode cbc --iv 12", "x", "--iv"}));
+        FailureCase{"encode --key 'long enough key' --mode cbc --iv 12", "x", "--iv"}),
+    scrivlock::cipher::TRowName());
 
 }  // namespace
+#include "CaseName.h"

@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "CaseName.h"
 #include "Encoder.h"
 #include "base/Error.h"
 #include "base/ItemSplit.h"
@@ -61,7 +62,8 @@ TEST_P(EncodeRoundTripTest, DecodeStringGivesThePaddedPlainTextBack) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, EncodeRoundTripTest,
                          ::testing::Values(cipher::cmOFB, cipher::cmECB, cipher::cmCFB,
-                                           cipher::cmCBC));
+                                           cipher::cmCBC),
+                         scrivlock::cipher::TRowName());
 
 }  // namespace
 }  // namespace scrivlock::codec

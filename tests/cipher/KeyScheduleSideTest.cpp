@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseName.h"
 #include "base/Error.h"
 #include "cipher/KeyScheduleSide.h"
 
@@ -37,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RorTest,
     ::testing::Values(RorCase{{0x1234, 0xABCD}, {0x891A, 0x55E6}}, RorCase{{0x0001}, {0x8000}},
                       RorCase{{0x0001, 0x0000}, {0x0000, 0x8000}},
-                      RorCase{{0x0000, 0x0001, 0x0003}, {0x8000, 0x0000, 0x8001}}));
+                      RorCase{{0x0000, 0x0001, 0x0003}, {0x8000, 0x0000, 0x8001}}),
+    TRowName());
 
 TEST(XorStreamWithTest, XorsEveryLittleEndianWord) {
   TByteStream stream(std::string("\x01\x02\x03\x04", 4));
@@ -212,12 +214,13 @@ TEST_P(TreatmentTest, SelectorPicksTheTreatmentOfAOneWordBuffer) {
   EXPECT_EQ(side.Mix(), mix);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Selectors, TreatmentTest,
-    ::testing::Values(TreatmentCase{0, {{7, 1, 0}}, {{7, 3, 4}}},
-                      TreatmentCase{1, {{4, 1, 2}}, {{5, 3, 4}}},
-                      TreatmentCase{2, {{5, 3, 1}}, {{4, 3, 0}}},
-                      TreatmentCase{3, {{0, 3, 4}, {10, 4, 0}}, {{7, 4, 0}, {1, 4, 1}}}));
+INSTANTIATE_TEST_SUITE_P(Selectors, TreatmentTest,
+                         ::testing::Values(TreatmentCase{0, {{7, 1, 0}}, {{7, 3, 4}}},
+                                           TreatmentCase{1, {{4, 1, 2}}, {{5, 3, 4}}},
+                                           TreatmentCase{2, {{5, 3, 1}}, {{4, 3, 0}}},
+                                           TreatmentCase{
+                                               3, {{0, 3, 4}, {10, 4, 0}}, {{7, 4, 0}, {1, 4, 1}}}),
+                         TRowName());
 
 }  // namespace
 }  // namespace scrivlock::cipher

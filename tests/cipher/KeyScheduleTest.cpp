@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "CaseName.h"
 #include "base/Error.h"
 #include "cipher/KeySchedule.h"
 #include "cipher/KeyScheduleSide.h"
+#include "cipher/SBoxes.h"
 #include "cipher/SubKey.h"
 
 namespace scrivlock::cipher {
@@ -56,7 +58,21 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyLengthCase{6, true, nullptr}, KeyLengthCase{48, true, nullptr},
                       KeyLengthCase{49, true, kLong}, KeyLengthCase{5, false, kShort},
                       KeyLengthCase{49, false, kLong}, KeyLengthCase{6, false, kNoBoxes},
-                      KeyLengthCase{48, false, kNoBoxes}));
+                      KeyLengthCase{48, false, kNoBoxes}),
+    TRowName());
+
+// The subkeys of one key, pinned: the built-in hint of the Comments window is
+// enciphered with this schedule and table, and any change to either would make
+// it undecipherable.
+TEST(KeyScheduleKnownAnswerTest, GivesTheSubKeysItAlwaysGave) {
+  const TSBoxes boxes;
+  TKeySchedule schedule(&boxes);
+  schedule.SetKey("reference key");
+  EXPECT_EQ(SubKeysOf(schedule),
+            (std::array<int32_t, 16>{0xD5AB9B, 0xD8320F, 0x150C27, 0x51B73A, 0x5BEE80, 0x18056D,
+                                     0x39AC3D, 0x7BF09A, 0x918508, 0x83EEA5, 0x8D6B39, 0x8071BD,
+                                     0xD9163A, 0x1FE25C, 0xEA3628, 0x0F028E}));
+}
 
 class KeyScheduleTest : public ::testing::Test {
  protected:
@@ -152,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, SubKeySetValueTest,
                          ::testing::Values(SetValueCase{0xFFFFFF, 255, 255, 3, 63},
                                            SetValueCase{0x040000, 0, 0, 0, 1},
                                            SetValueCase{0x030201, 1, 2, 3, 0},
-                                           SetValueCase{0, 0, 0, 0, 0}));
+                                           SetValueCase{0, 0, 0, 0, 0}),
+                         TRowName());
 
 }  // namespace
 }  // namespace scrivlock::cipher

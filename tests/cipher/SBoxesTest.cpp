@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string>
 
+#include "CaseName.h"
 #include "base/Error.h"
 #include "cipher/SBoxes.h"
 
@@ -85,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // the row wraps, the column wraps within its row
                       ShiftCase{0xFF10, 0x20, true, 0x1F10}, ShiftCase{0x12F0, 0x20, false, 0x1210},
                       ShiftCase{0xFFFF, 0xFF, true, 0xFEFF},
-                      ShiftCase{0xFFFF, 0xFF, false, 0xFFFE}));
+                      ShiftCase{0xFFFF, 0xFF, false, 0xFFFE}),
+    TRowName());
 
 struct MulModCase {
   uint16_t X;
@@ -108,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MulModTest,
                                            MulModCase{65534, 32769, 65535},
                                            MulModCase{65535, 64513, 1023},
                                            // 65536 * 65536 = 2^32 = 1 (mod 65537)
-                                           MulModCase{65535, 65536, 0}));
+                                           MulModCase{65535, 65536, 0}),
+                         TRowName());
 
 TEST_F(SBoxesTest, MulModByOneIsTheIdentity) {
   for (int x = 0; x <= 0xFFFF; ++x) ASSERT_EQ(TSBoxes::MulMod(static_cast<uint16_t>(x), 1), x);
@@ -145,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, InverseTest,
                          ::testing::Values(InverseCase{0, 0}, InverseCase{1, 1},
                                            InverseCase{2, 32769}, InverseCase{3, 21846},
                                            InverseCase{4, 49153}, InverseCase{5, 26215},
-                                           InverseCase{63, 38490}, InverseCase{64, 64513}));
+                                           InverseCase{63, 38490}, InverseCase{64, 64513}),
+                         TRowName());
 
 TEST_F(SBoxesTest, InverseMultiplierUndoesEveryMultiplication) {
   for (int32_t m = 1; m <= 64; ++m) {

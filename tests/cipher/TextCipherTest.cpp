@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CaseName.h"
 #include "Encoder.h"
 #include "base/Error.h"
 #include "cipher/TextCipher.h"
@@ -62,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnpackGroupTest,
                          ::testing::Values(GroupCase{"zzzz", "\xFF\xFF\xFF"},
                                            GroupCase{"A;;;", std::string("\x06\0\0", 3)},
                                            GroupCase{";A;;", std::string("\x80\x01\0", 3)},
-                                           GroupCase{";;;;", std::string(3, '\0')}));
+                                           GroupCase{";;;;", std::string(3, '\0')}),
+                         TRowName());
 
 struct HeaderCase {
   std::string Text;
@@ -91,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"Label 1,2,3,-1.;;;;", "Out of memory while expanding memory stream"},
         HeaderCase{"Label 1,2,3,2147483647.;;;;", "Out of memory while expanding memory stream"},
         HeaderCase{"Label 1,2,3,1048580.;;;;", "Out of memory while expanding memory stream"},
-        HeaderCase{"Label 1,2,3,1048579.;;;;", ""}));
+        HeaderCase{"Label 1,2,3,1048579.;;;;", ""}),
+    TRowName());
 
 TEST(TextToStreamTest, CutsOrLengthensToTheDataLength) {
   EXPECT_EQ(Decoded("L 1,0,0,2.zzzz"), "\xFF\xFF");
@@ -197,7 +200,7 @@ TEST_P(DecipherStreamModeTest, MatchesTheModesDefinition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, DecipherStreamModeTest,
-                         ::testing::Values(cmOFB, cmECB, cmCFB, cmCBC));
+                         ::testing::Values(cmOFB, cmECB, cmCFB, cmCBC), TRowName());
 
 class DecodeStringTest : public ::testing::Test {
  protected:
@@ -258,7 +261,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeErrorCase{Header(1, cmECB) + "123456789",
                         "Decoding string error: enciphered data is not a multiple of 8 bytes."},
         DecodeErrorCase{Header(1, 9) + "123456789abc",
-                        "Decoding string error: enciphered data is not a multiple of 8 bytes."}));
+                        "Decoding string error: enciphered data is not a multiple of 8 bytes."}),
+    TRowName());
 
 TEST_F(DecodeStringTest, LengthenedDataAreZeros) {
   // 16 bytes of data, length 28: 12 zero bytes added to the ECB blocks.
