@@ -14,6 +14,11 @@ const char* FindSpecialScalar(const char* p, const char* end) {
 }
 
 #if defined(SCRIVLOCK_X86)
+// A unit is larger than the caches and the scan stops often, which keeps the
+// hardware's own prefetching from running far enough ahead; asking for the
+// bytes a few pages on makes the scan as fast as a plain copy.
+constexpr int kPrefetchAhead = 4096;
+
 // Each byte is looked at together with the one after it, for "(*" and "//".
 const char* FindSpecialSse2(const char* p, const char* end) {
   const __m128i quote = _mm_set1_epi8('\'');
@@ -22,6 +27,7 @@ const char* FindSpecialSse2(const char* p, const char* end) {
   const __m128i star = _mm_set1_epi8('*');
   const __m128i slash = _mm_set1_epi8('/');
   while (end - p >= 17) {
+    _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
     const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, brace));
@@ -43,6 +49,7 @@ __attribute__((target("avx2"))) const char* FindSpecialAvx2(const char* p, const
   const __m256i star = _mm256_set1_epi8('*');
   const __m256i slash = _mm256_set1_epi8('/');
   while (end - p >= 33) {
+    _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
     const __m256i single =
