@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/Error.h"
 #include "base/FileNames.h"
 #include "commands/Messages.h"
 #include "expert/InterfacePtr.h"
@@ -20,12 +21,53 @@ using expert::ToolServices;
 
 namespace {
 
+// Makes room in `stream` for a text of `length` characters (a host's hint,
+// -1 when it gave none) and the last read's chunk, so that the stream is
+// allocated once. A hint that cannot be honoured is ignored.
+void ReserveFor(TByteStream& stream, int64_t length) {
+  if (length <= 0 || length > TByteStream::kMaxSize) return;
+  try {
+    stream.Reserve(length + ReadChunkSize);
+  } catch (...) {
+  }
+}
+
+// Reads one chunk at `position` into the end of `stream` without a copy in
+// between; as writing the chunk with stream.Write would, it leaves the stream
+// unchanged when the host fails or delivers a count out of range.
+int32_t ReadChunkInto(TIEditReader& reader, int32_t position, TByteStream& stream) {
+  std::string& bytes = stream.Bytes();
+  const size_t at = bytes.size();
+  bytes.resize(at + ReadChunkSize);
+  int32_t delivered = 0;
+  try {
+    delivered = reader.GetText(position, bytes.data() + at, ReadChunkSize);
+  } catch (...) {
+    bytes.resize(at);
+    throw;
+  }
+  if (delivered < 0 || delivered > ReadChunkSize) {
+    bytes.resize(at);
+    return delivered;
+  }
+  bytes.resize(at + static_cast<size_t>(delivered));
+  if (stream.Size() > TByteStream::kMaxSize) {
+    bytes.resize(at);
+    throw TError(TByteStream::kExpandError);
+  }
+  stream.Seek(stream.Size());
+  return delivered;
+}
+
 // Reads `editor`'s text in chunks as ReadModuleText describes. Throws on a
 // host that misbehaves; the callers turn that into their results.
 int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t chunkLimit) {
   TInterfacePtr<TIEditReader> reader(editor.CreateReader());
   if (!reader) return 0;
+  const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
+  if (keep && chunkLimit == clWhole && stream->Size() == 0)
+    ReserveFor(*stream, reader->TextLength());
   std::vector<char> buffer(ReadChunkSize);
   int64_t index = 0;
   int32_t delivered = 0;
@@ -33,23 +75,42 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
     const int64_t position = index * ReadChunkSize;
     // The reader's positions are 32-bit, as are the system's stream sizes.
     if (position > TByteStream::kMaxSize) return 0;
-    std::fill(buffer.begin(), buffer.end(), '\0');
-    delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
-    if (delivered < 0 || delivered > ReadChunkSize) return 0;
-    if (chunkLimit != clCountOnly && stream) stream->Write(buffer.data(), delivered);
+    if (keep && stream->Position() == stream->Size()) {
+      delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), *stream);
+      if (delivered < 0 || delivered > ReadChunkSize) return 0;
+    } else {
+      std::fill(buffer.begin(), buffer.end(), '\0');
+      delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
+      if (delivered < 0 || delivered > ReadChunkSize) return 0;
+      if (keep) stream->Write(buffer.data(), delivered);
+    }
     if (delivered < ReadChunkSize || chunkLimit > 0) break;
   }
   return index * ReadChunkSize + delivered;
 }
 
-// Whether `module`'s buffer holds exactly `expected`.
+// Whether `module`'s buffer holds exactly `expected`: its text is read as
+// ReadModuleText reads it, chunk by chunk, and compared on the way.
 bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
   try {
     TInterfacePtr<TIEditorInterface> editor(module.GetEditorInterface());
     if (!editor) return false;
-    TByteStream text;
-    ReadEditorText(*editor, &text, clWhole);
-    return text.View() == expected;
+    TInterfacePtr<TIEditReader> reader(editor->CreateReader());
+    // No reader reads as an empty text.
+    if (!reader) return expected.empty();
+    std::vector<char> buffer(ReadChunkSize);
+    size_t matched = 0;
+    for (int64_t position = 0; position <= TByteStream::kMaxSize; position += ReadChunkSize) {
+      const int32_t delivered =
+          reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
+      // A count out of range ends the text where the chunks before it ended.
+      if (delivered < 0 || delivered > ReadChunkSize) break;
+      const std::string_view chunk(buffer.data(), static_cast<size_t>(delivered));
+      if (expected.substr(matched, chunk.size()) != chunk) return false;
+      matched += chunk.size();
+      if (delivered < ReadChunkSize) break;
+    }
+    return matched == expected.size();
   } catch (...) {
     return false;
   }
@@ -86,6 +147,14 @@ class TButtonsDisabled {
   TCommandButton FFirst;
   TCommandButton FSecond;
 };
+
+// Empties `stream` and gives its memory back. The commands hold several texts
+// the size of the unit; each goes as soon as the command is done with it, so
+// that the next one can take its place.
+void FreeStream(TByteStream& stream) {
+  stream.Clear();
+  std::string().swap(stream.Bytes());
+}
 
 int64_t ZeroBytePosition(const TByteStream& stream) {
   const size_t zero = stream.View().find('\0');
@@ -126,14 +195,15 @@ bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
     TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
     if (!editor) return false;
     const int64_t oldLength = ReadEditorText(*editor, nullptr, clCountOnly);
-    // std::string keeps a terminating zero: the writer's text ends there, or at
-    // the first zero byte of the stream.
+    // The stream's bytes are a std::string, which keeps a terminating zero: the
+    // writer's text ends there, or at the first zero byte of the stream. So the
+    // writer reads the stream in place, not a zero-terminated copy of it.
     const int64_t from = std::min(stream.Position(), stream.Size());
-    const std::string text(stream.View().substr(static_cast<size_t>(from)));
+    const char* const text = stream.Bytes().c_str() + from;
     stream.Seek(stream.Size());
     TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
     if (!writer) return false;
-    if (!writer->Insert(text.c_str())) return false;
+    if (!writer->Insert(text)) return false;
     // Writer positions are those of the old text (see EditIntf.h): this removes
     // all of its oldLength characters.
     if (!writer->DeleteTo(static_cast<int32_t>(oldLength - 1))) return false;
@@ -234,12 +304,14 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
       return false;
     }
   }
+  FreeStream(source);
   module.Seek(0);
   if (!WriteModuleText(newModule.Get(), module) || !BufferHolds(*newModule, module.View())) {
     site.ShowMessage(MsgCannotFillModule(unitFile, createdFile));
     return false;
   }
   newModule.Reset();
+  FreeStream(module);
 
   stripped.Seek(0);
   WriteModuleText(unitFile, &stripped);
@@ -288,6 +360,8 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     site.ShowMessage(MsgZeroByte(moduleFile, zero));
     return false;
   }
+  FreeStream(stripped);
+  FreeStream(module);
 
   restored.Seek(0);
   WriteModuleText(unitFile, &restored);

@@ -54,6 +54,10 @@ class TIEditReader : public TInterface {
   // many (fewer only at the end of the text, 0 past it). Never writes beyond
   // `count` bytes and adds no terminating zero.
   virtual int32_t GetText(int32_t position, char* buffer, int32_t count) = 0;
+  // The length of the text in characters when the reader knows it without
+  // reading the text, else -1 (the default). Only a hint for sizing a copy:
+  // what GetText delivers is the text.
+  virtual int64_t TextLength() { return -1; }
 };
 
 class TIEditWriter : public TInterface {

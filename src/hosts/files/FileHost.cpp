@@ -12,7 +12,9 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/ByteStream.h"
 #include "base/Error.h"
@@ -29,31 +31,31 @@ std::string SystemError(const std::string& what, const std::string& fileName) {
   return what + " " + fileName + ": " + std::strerror(errno);
 }
 
+// A buffer's whole text, never changed in place: a writer that starts from it
+// shares it instead of copying it.
+using TText = std::shared_ptr<const std::string>;
+
+// Reads up to `count` bytes at `offset` of `fd`; returns how many (fewer only
+// at the end of the file), or -1 with errno set.
+ssize_t ReadAt(int fd, char* buffer, size_t count, off_t offset) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd, buffer + done, count - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
 struct TFileBuffer {
   std::string FileName;
-  bool Loaded = false;  // Text holds the whole buffer; otherwise the file does
-  std::string Text;
+  TText Text;             // the whole buffer; null while the file holds it
   bool Created = false;   // made by CreateModuleEx, not on disk yet
   bool Modified = false;  // differs from the file
   bool WriterAlive = false;
   TSyntaxHighlighter Highlighter = shPascal;
-
-  // Loads the file's bytes unless they are loaded already.
-  bool Load() {
-    if (Loaded) return true;
-    FILE* file = std::fopen(FileName.c_str(), "rb");
-    if (!file) return false;
-    std::string bytes;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return false;
-    Text = std::move(bytes);
-    Loaded = true;
-    return true;
-  }
 };
 using TFileBufferPtr = std::shared_ptr<TFileBuffer>;
 
@@ -157,6 +159,8 @@ class TCounted : public Base {
   TState& FState;
 };
 
+// Serves the buffer's text while it is in memory, else reads the file, only as
+// far as asked: a search reads 8092 bytes of each unit, not the whole unit.
 class TFileReader : public TCounted<TIEditReader> {
  public:
   TFileReader(TState& state, TFileBufferPtr buffer) : TCounted(state), FBuffer(std::move(buffer)) {}
@@ -165,54 +169,124 @@ class TFileReader : public TCounted<TIEditReader> {
   }
   int32_t GetText(int32_t position, char* buffer, int32_t count) override {
     if (position < 0 || count <= 0) return 0;
-    if (FBuffer->Loaded) {
-      const std::string& text = FBuffer->Text;
-      if (static_cast<size_t>(position) >= text.size()) return 0;
+    if (const TText& text = FBuffer->Text) {
+      if (static_cast<size_t>(position) >= text->size()) return 0;
       const size_t n =
-          std::min(text.size() - static_cast<size_t>(position), static_cast<size_t>(count));
-      std::memcpy(buffer, text.data() + position, n);
+          std::min(text->size() - static_cast<size_t>(position), static_cast<size_t>(count));
+      std::memcpy(buffer, text->data() + position, n);
       return static_cast<int32_t>(n);
     }
-    // Read from the file only as far as asked: a search reads 8092 bytes of
-    // each unit, not the whole unit.
-    if (FDescriptor < 0) {
-      FDescriptor = ::open(FBuffer->FileName.c_str(), O_RDONLY | O_CLOEXEC);
-      if (FDescriptor < 0) throw TError(SystemError("cannot open", FBuffer->FileName));
-    }
-    int32_t done = 0;
-    while (done < count) {
-      const ssize_t n =
-          ::pread(FDescriptor, buffer + done, static_cast<size_t>(count - done), position + done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
-      if (n == 0) break;
-      done += static_cast<int32_t>(n);
-    }
-    return done;
+    if (!OpenFile()) throw TError(SystemError("cannot open", FBuffer->FileName));
+    const ssize_t n = ReadAt(FDescriptor, buffer, static_cast<size_t>(count), position);
+    if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
+    return static_cast<int32_t>(n);
+  }
+  int64_t TextLength() override {
+    if (const TText& text = FBuffer->Text) return static_cast<int64_t>(text->size());
+    struct stat info {};
+    if (!OpenFile() || ::fstat(FDescriptor, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    return static_cast<int64_t>(info.st_size);
   }
 
  private:
+  bool OpenFile() {
+    if (FDescriptor < 0) FDescriptor = ::open(FBuffer->FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    return FDescriptor >= 0;
+  }
+
   TFileBufferPtr FBuffer;
   int FDescriptor = -1;
 };
 
-// Positions as in EditIntf.h: those of the text the writer started from.
+// The text a writer starts from: the buffer's text, shared, or while the file
+// holds it, the file, read only where the writer keeps original characters.
+class TOriginalText {
+ public:
+  // False when the buffer's file cannot be opened.
+  bool Open(const TFileBuffer& buffer) {
+    FText = buffer.Text;
+    if (FText) return true;
+    FFileName = buffer.FileName;
+    FDescriptor = ::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (FDescriptor < 0 || ::fstat(FDescriptor, &info) != 0) return false;
+    FSize = static_cast<size_t>(info.st_size);
+    return true;
+  }
+  ~TOriginalText() {
+    if (FDescriptor >= 0) ::close(FDescriptor);
+  }
+  TOriginalText() = default;
+  TOriginalText(TOriginalText&& other) noexcept
+      : FText(std::move(other.FText)),
+        FFileName(std::move(other.FFileName)),
+        FDescriptor(std::exchange(other.FDescriptor, -1)),
+        FSize(other.FSize) {}
+  TOriginalText& operator=(TOriginalText&&) = delete;
+
+  size_t Size() const { return FText ? FText->size() : FSize; }
+  // Appends the original characters [from, to) to `out`; false when the file
+  // no longer delivers them. REQUIRES: from <= to <= Size().
+  bool AppendTo(std::string& out, size_t from, size_t to) const {
+    if (from >= to) return true;
+    if (FText) {
+      out.append(*FText, from, to - from);
+      return true;
+    }
+    const size_t at = out.size();
+    out.resize(at + (to - from));
+    if (ReadAt(FDescriptor, out.data() + at, to - from, static_cast<off_t>(from)) !=
+        static_cast<ssize_t>(to - from)) {
+      out.resize(at);
+      return false;
+    }
+    return true;
+  }
+  // Whether `text` is the original text; compared chunk by chunk when the file
+  // holds it. False also when the file cannot be read.
+  bool Equals(std::string_view text) const {
+    if (text.size() != Size()) return false;
+    if (FText) return text == *FText;
+    std::vector<char> chunk(65536);
+    for (size_t at = 0; at < text.size(); at += chunk.size()) {
+      const size_t n = std::min(chunk.size(), text.size() - at);
+      if (ReadAt(FDescriptor, chunk.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n) ||
+          std::memcmp(chunk.data(), text.data() + at, n) != 0) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  TText FText;
+  std::string FFileName;
+  int FDescriptor = -1;
+  size_t FSize = 0;
+};
+
+// Positions as in EditIntf.h: those of the text the writer started from. The
+// new text is built once, in FOutput, and moved into the buffer on release.
 class TFileWriter : public TCounted<TIEditWriter> {
  public:
-  TFileWriter(TState& state, TFileBufferPtr buffer)
-      : TCounted(state), FBuffer(std::move(buffer)), FOriginal(FBuffer->Text) {
+  TFileWriter(TState& state, TFileBufferPtr buffer, TOriginalText original)
+      : TCounted(state), FBuffer(std::move(buffer)), FOriginal(std::move(original)) {
     FBuffer->WriterAlive = true;
   }
   ~TFileWriter() override {
-    FOutput.append(FOriginal, FCursor, std::string::npos);
     FBuffer->WriterAlive = false;
-    if (FOutput != FBuffer->Text) {
-      FBuffer->Text = std::move(FOutput);
+    // A writer whose original text could not be read changes nothing.
+    try {
+      if (FFailed || !FOriginal.AppendTo(FOutput, FCursor, FOriginal.Size())) return;
+      if (FOriginal.Equals(FOutput)) return;
+      FBuffer->Text = std::make_shared<const std::string>(std::move(FOutput));
       FBuffer->Modified = true;
+    } catch (...) {
     }
   }
   bool Insert(const char* text) override {
-    FOutput += text;
+    if (FFailed) return false;
+    FOutput.append(text);
     return true;
   }
   bool CopyTo(int32_t position) override { return Advance(position, true); }
@@ -221,19 +295,24 @@ class TFileWriter : public TCounted<TIEditWriter> {
 
  private:
   bool Advance(int32_t position, bool keep) {
+    if (FFailed) return false;
     if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.size());
+    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.Size());
     if (stop > FCursor) {
-      if (keep) FOutput.append(FOriginal, FCursor, stop - FCursor);
+      if (keep && !FOriginal.AppendTo(FOutput, FCursor, stop)) {
+        FFailed = true;
+        return false;
+      }
       FCursor = stop;
     }
     return true;
   }
 
   TFileBufferPtr FBuffer;
-  std::string FOriginal;
+  TOriginalText FOriginal;
   std::string FOutput;
   size_t FCursor = 0;
+  bool FFailed = false;
 };
 
 class TFileEditor : public TCounted<TIEditorInterface> {
@@ -241,8 +320,9 @@ class TFileEditor : public TCounted<TIEditorInterface> {
   TFileEditor(TState& state, TFileBufferPtr buffer) : TCounted(state), FBuffer(std::move(buffer)) {}
   TIEditReader* CreateReader() override { return new TFileReader(FState, FBuffer); }
   TIEditWriter* CreateWriter() override {
-    if (FBuffer->WriterAlive || !FBuffer->Load()) return nullptr;
-    return new TFileWriter(FState, FBuffer);
+    TOriginalText original;
+    if (FBuffer->WriterAlive || !original.Open(*FBuffer)) return nullptr;
+    return new TFileWriter(FState, FBuffer, std::move(original));
   }
   std::string FileName() override { return FBuffer->FileName; }
   bool BufferModified() override { return FBuffer->Modified; }
@@ -261,8 +341,7 @@ class TFileModule : public TCounted<TIModuleInterface> {
   // Closing the editor drops what it did not save.
   bool Close() override {
     if (FBuffer->Created) return false;
-    FBuffer->Loaded = false;
-    FBuffer->Text.clear();
+    FBuffer->Text.reset();
     FBuffer->Modified = false;
     return true;
   }
@@ -330,14 +409,15 @@ class TFileServices : public TIToolServices {
     if (FState.Taken(fileName)) return nullptr;
     TFileBufferPtr buffer = FState.Add(fileName);
     buffer->Created = true;
-    buffer->Loaded = true;
     buffer->Modified = true;
+    std::string text;
     if (source) {
-      buffer->Text = std::string(source->View());
+      text = source->View();
     } else if (has(cmNewUnit)) {
-      buffer->Text = "unit " + UnitIdentOf(fileName) +
-                     ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
+      text = "unit " + UnitIdentOf(fileName) +
+             ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
     }
+    buffer->Text = std::make_shared<const std::string>(std::move(text));
     auto* module = new TFileModule(FState, buffer);
     if (has(cmAddToProject)) {
       FState.Units.push_back(buffer);
@@ -458,9 +538,12 @@ bool TFileHost::Commit(std::string* error) {
       continue;
     }
     TFileBufferPtr buffer = FState->Find(change.FileName);
+    // A created or modified buffer holds its text; the empty one is a guard.
+    static const std::string kNoText;
+    const std::string& text = buffer->Text ? *buffer->Text : kNoText;
     const std::string folder(ExtractFilePath(change.FileName));
     if (!SaveFileSafely(folder.empty() ? "." : folder.substr(0, folder.size() - 1), change.FileName,
-                        buffer->Text, change.Kind == ckCreate, error)) {
+                        text, change.Kind == ckCreate, error)) {
       return false;
     }
     buffer->Created = false;
