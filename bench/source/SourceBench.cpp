@@ -126,8 +126,10 @@ class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      // With --benchmark_repetitions the median stands for the runs.
+      if (!run.aggregate_name.empty() && run.aggregate_name != "median") continue;
       const auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) speed[run.benchmark_name()] = it->second.value;
+      if (it != run.counters.end()) speed[run.run_name.function_name] = it->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
