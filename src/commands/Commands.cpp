@@ -21,13 +21,13 @@ using expert::ToolServices;
 
 namespace {
 
-// Makes room in `stream` for a text of `length` characters (a host's hint,
-// -1 when it gave none) and the last read's chunk, so that the stream is
-// allocated once. A hint that cannot be honoured is ignored.
-void ReserveFor(TByteStream& stream, int64_t length) {
-  if (length <= 0 || length > TByteStream::kMaxSize) return;
+// Gives `stream` room for `capacity` bytes, so that a big text is allocated
+// once instead of growing by copies. Only a hint: a capacity that is out of
+// range or cannot be had is ignored, and the stream grows as it must.
+void TryReserve(TByteStream& stream, int64_t capacity) {
+  if (capacity <= 0 || capacity > TByteStream::kMaxSize) return;
   try {
-    stream.Reserve(length + ReadChunkSize);
+    stream.Reserve(capacity);
   } catch (...) {
   }
 }
@@ -66,8 +66,11 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
   if (!reader) return 0;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
-  if (keep && chunkLimit == clWhole && stream->Size() == 0)
-    ReserveFor(*stream, reader->TextLength());
+  if (keep && chunkLimit == clWhole && stream->Size() == 0) {
+    // The last read asks for a whole chunk however little is left.
+    const int64_t length = reader->TextLength();
+    if (length > 0) TryReserve(*stream, length + ReadChunkSize);
+  }
   std::vector<char> buffer(ReadChunkSize);
   int64_t index = 0;
   int32_t delivered = 0;
@@ -268,6 +271,10 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     source::TSourceClass processor;
     source.Seek(0);
     processor.FileName = unitFile;
+    // The module holds the comments' texts: as much as the unit is an upper
+    // bound for any but a unit of tiny comments. Pages never written cost no
+    // memory.
+    TryReserve(module, source.Size());
     if (!processor.UnComment(source, stripped, module, newIdent)) {
       site.ShowMessage(MsgNotUncommentable(unitFile));
       return false;
