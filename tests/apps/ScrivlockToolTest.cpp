@@ -119,6 +119,29 @@ TEST_F(TScrivlockToolTest, RefusalsExitNonZeroAndChangeNoFile) {
   }
 }
 
+// Units of several chunks (whole chunks, and a byte less or more) are read,
+// written and checked across chunk borders, and come back byte for byte.
+TEST_F(TScrivlockToolTest, UnitsOfSeveralChunksComeBackByteForByte) {
+  const std::string greeter = ReadFile(FDemo / "Greeter.pas");
+  constexpr size_t kChunk = 8092;
+  for (const size_t size : {3 * kChunk - 1, 3 * kChunk, 3 * kChunk + 1, size_t{200000}}) {
+    SCOPED_TRACE(size);
+    std::string unit;
+    while (unit.size() + greeter.size() <= size) unit += greeter;
+    unit.resize(size, ' ');
+    std::ofstream(FDemo / "Big.pas", std::ios::binary) << unit;
+    TRun run = Run("uncomment Big.pas");
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    const std::string stripped = ReadFile(FDemo / "Big.pas");
+    EXPECT_EQ(stripped.find("says hello"), std::string::npos);
+    EXPECT_NE(ReadFile(FDemo / "Unit1.pas").find("says hello"), std::string::npos);
+    run = Run("recomment Big.pas");
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(ReadFile(FDemo / "Big.pas"), unit);
+    EXPECT_FALSE(fs::exists(FDemo / "Unit1.pas"));
+  }
+}
+
 TEST_F(TScrivlockToolTest, DryRunListsTheChangesAndWritesNothing) {
   const auto before = Snapshot();
   const TRun run = Run("--dry-run uncomment Greeter.pas");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "commands/Commands.h"
@@ -121,6 +123,42 @@ TEST_F(TCommandsTest, ReadModuleTextDeliversChunksAsTheLimitSays) {
     EXPECT_EQ(stream.View(), std::string_view(text).substr(0, c.StreamSize))
         << c.Length << " " << c.Limit;
   }
+}
+
+TEST_F(TCommandsTest, ReadModuleTextSizesTheStreamOnceByTheHostsHintAndReadsTheTextWhateverItSays) {
+  std::string text(100000, ' ');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+  FHost.SetText("/p/Project1.dpr", text);
+  struct TCase {
+    const char* Name;
+    std::optional<int64_t> Hint;  // none: the host tells the truth
+  };
+  const TCase cases[] = {
+      {"the true length", std::nullopt},
+      {"too small", 9000},
+      {"too large", 300000},
+      {"none", -1},
+      {"zero", 0},
+      {"beyond any stream", int64_t{1} << 40},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    FHost.Faults().TextLengths.clear();
+    if (c.Hint) FHost.Faults().TextLengths = {{"/p/Project1.dpr", *c.Hint}};
+    TByteStream stream;
+    EXPECT_EQ(ReadModuleText("/p/Project1.dpr", &stream, clWhole), 100000);
+    EXPECT_EQ(stream.View(), text);
+    EXPECT_EQ(stream.Position(), 100000);
+    if (!c.Hint) {
+      // Grown chunk by chunk, the stream would hold 129472 bytes or more.
+      EXPECT_LE(stream.Bytes().capacity(), text.size() + ReadChunkSize);
+    }
+  }
+  // A stream that already holds more is overwritten from 0 and keeps its tail.
+  FHost.Faults().TextLengths.clear();
+  TByteStream longer(std::string(100010, '#'));
+  EXPECT_EQ(ReadModuleText("/p/Project1.dpr", &longer, clWhole), 100000);
+  EXPECT_EQ(longer.View(), text + std::string(10, '#'));
 }
 
 TEST_F(TCommandsTest, ReadModuleTextAnswersZeroOnEveryFailure) {
@@ -430,6 +468,67 @@ TEST_F(TCommandsTest, ReCommentKeepsTheModuleWhenTheUnitCannotBeRewritten) {
   EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgUnitNotRestored(kMain, kNewUnit)});
   EXPECT_EQ(TextOf(kMain), stripped);
   EXPECT_TRUE(FSite.Deleted.empty());
+}
+
+// The commands read each buffer back after writing it and compare it, chunk by
+// chunk, with what they wrote: any change the host made is caught, at any
+// place of a text of several chunks.
+TEST_F(TCommandsTest, EveryChangeTheHostMakesToAWrittenTextIsCaught) {
+  // One comment of 20000 characters: a module and a unit of about 20 KB.
+  const std::string unitText =
+      "unit Main;\r\n{" + std::string(20000, 'c') + "}\r\ninterface\r\nimplementation\r\nend.\r\n";
+  struct TCase {
+    const char* Name;
+    std::function<void(std::string&)> Alter;  // none: the host keeps the text
+  };
+  const TCase cases[] = {
+      {"kept", nullptr},
+      {"last character dropped", [](std::string& t) { t.pop_back(); }},
+      {"a character added", [](std::string& t) { t.push_back(' '); }},
+      {"last character changed", [](std::string& t) { t.back() ^= 1; }},
+      {"first character of the second chunk changed",
+       [](std::string& t) { t[ReadChunkSize] ^= 1; }},
+      {"cut after the second chunk", [](std::string& t) { t.resize(2 * ReadChunkSize); }},
+      {"one chunk more", [](std::string& t) { t.append(ReadChunkSize, ' '); }},
+  };
+  for (const bool uncomment : {true, false}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(uncomment ? "Uncomment, " : "Re-Comment, ") + c.Name);
+      FHost.CloseProject();
+      FHost.OpenProject("/p/Project1.dpr");
+      FHost.Faults() = {};
+      FUnits.Clear();
+      AddUnit(kMain, unitText);
+      if (!uncomment) {
+        ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain));
+        FUnits.Add(kNewUnit);
+      }
+      // Uncomment's first check is the module's; Re-Comment's the unit's.
+      const std::string altered = uncomment ? kNewUnit : kMain;
+      const std::string before = TextOf(kMain);
+      if (c.Alter) {
+        FHost.Faults().AlterWrittenText = [&](const std::string& fileName, std::string& text) {
+          if (fileName == altered) c.Alter(text);
+        };
+      }
+      FSite = {};
+      const bool done =
+          uncomment ? UnCommentUnit(FSite, FUnits, kMain) : ReCommentUnit(FSite, FUnits, kMain);
+      if (!c.Alter) {
+        EXPECT_TRUE(done);
+        EXPECT_TRUE(FSite.Messages.empty());
+        continue;
+      }
+      EXPECT_FALSE(done);
+      EXPECT_EQ(FSite.Messages,
+                std::vector<std::string>{uncomment ? MsgCannotFillModule(kMain, kNewUnit)
+                                                   : MsgUnitNotRestored(kMain, kNewUnit)});
+      if (uncomment) {
+        EXPECT_EQ(TextOf(kMain), before) << "the unit keeps its comments";
+      }
+      EXPECT_TRUE(FSite.Deleted.empty());
+    }
+  }
 }
 
 TEST_F(TCommandsTest, AFailingMessageBoxStillLeavesTheButtonsEnabled) {

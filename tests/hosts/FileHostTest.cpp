@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "base/Error.h"
@@ -51,6 +52,15 @@ class TFileHostTest : public ::testing::Test {
     TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
     writer->Insert(text);
     writer->DeleteTo(1 << 30);
+  }
+
+  static std::string TextOf(TIEditorInterface& editor) {
+    TInterfacePtr<TIEditReader> reader(editor.CreateReader());
+    std::string text;
+    char chunk[7];  // small, so that texts span several reads
+    for (int32_t n; (n = reader->GetText(static_cast<int32_t>(text.size()), chunk, 7)) > 0;)
+      text.append(chunk, static_cast<size_t>(n));
+    return text;
   }
 
   fs::path FFolder;
@@ -140,6 +150,101 @@ TEST_F(TFileHostTest, ReadersReadOnlyWhatTheyAskFor) {
   EXPECT_EQ(reader->GetText(16184, buffer, 8092), 20000 - 16184);
   EXPECT_EQ(reader->GetText(20000, buffer, 8092), 0);
   EXPECT_EQ(host.ToolServices()->GetModuleInterface(PathOf("None.pas")), nullptr);
+}
+
+// A writer starts from the text of the buffer: the file while nothing changed
+// it, else the text in memory. Both give the same results.
+TEST_F(TFileHostTest, WriterPositionsAreThoseOfTheOriginalText) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TIEditWriter&)> Edit;
+    std::string Result;
+  };
+  const TCase cases[] = {
+      {"replace all", [](TIEditWriter& w) { w.Insert("XY"), w.DeleteTo(5); }, "XY"},
+      {"keep the rest", [](TIEditWriter& w) { w.Insert("X"); }, "Xabcdef"},
+      {"delete one", [](TIEditWriter& w) { w.DeleteTo(0); }, "bcdef"},
+      {"copy, insert, delete",
+       [](TIEditWriter& w) {
+         w.CopyTo(1);
+         w.Insert("-");
+         w.DeleteTo(3);
+       },
+       "ab-ef"},
+      {"copy past the end keeps all", [](TIEditWriter& w) { w.CopyTo(100), w.Insert("!"); },
+       "abcdef!"},
+      {"past the end stops there", [](TIEditWriter& w) { w.DeleteTo(100); }, ""},
+      {"before the cursor removes nothing",
+       [](TIEditWriter& w) {
+         w.DeleteTo(2);
+         w.DeleteTo(1);
+       },
+       "def"},
+      {"a zero byte ends the text", [](TIEditWriter& w) { w.Insert("ab\0cd"), w.DeleteTo(5); },
+       "ab"},
+      {"no change", [](TIEditWriter& w) { w.CopyTo(2), w.Insert(""); }, "abcdef"},
+  };
+  for (const bool inMemory : {false, true}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (inMemory ? ", from memory" : ", from the file"));
+      Write("Main.pas", inMemory ? "old" : "abcdef");
+      TFileHost host(FFolder.string());
+      TIToolServices& services = *host.ToolServices();
+      if (inMemory) Replace(services, PathOf("Main.pas"), "abcdef");
+      TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(PathOf("Main.pas")));
+      TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+      {
+        TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
+        ASSERT_TRUE(writer);
+        EXPECT_EQ(editor->CreateWriter(), nullptr) << "one writer at a time";
+        c.Edit(*writer);
+        EXPECT_EQ(TextOf(*editor), "abcdef") << "a writer's changes show only when it goes";
+      }
+      EXPECT_EQ(TextOf(*editor), c.Result);
+      EXPECT_EQ(editor->BufferModified(), inMemory || c.Result != "abcdef");
+      EXPECT_EQ(Read("Main.pas"), inMemory ? "old" : "abcdef") << "the file waits for Commit";
+    }
+  }
+}
+
+TEST_F(TFileHostTest, ReadersTellTheLengthOfTheText) {
+  Write("Main.pas", std::string(20000, 'x'));
+  TFileHost host(FFolder.string());
+  TIToolServices& services = *host.ToolServices();
+  auto lengthOf = [&] {
+    TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(PathOf("Main.pas")));
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    TInterfacePtr<TIEditReader> reader(editor->CreateReader());
+    return reader->TextLength();
+  };
+  EXPECT_EQ(lengthOf(), 20000) << "the file's";
+  Replace(services, PathOf("Main.pas"), "short");
+  EXPECT_EQ(lengthOf(), 5) << "the buffer's";
+  {
+    TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(PathOf("Main.pas")));
+    EXPECT_TRUE(module->Close());
+  }
+  fs::remove(PathOf("Main.pas"));
+  EXPECT_EQ(lengthOf(), -1) << "no file, no length";
+}
+
+TEST_F(TFileHostTest, AWriterWhoseFileShrinksChangesNothing) {
+  Write("Main.pas", "abcdef");
+  TFileHost host(FFolder.string());
+  TInterfacePtr<TIModuleInterface> module(
+      host.ToolServices()->GetModuleInterface(PathOf("Main.pas")));
+  TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+  {
+    TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
+    ASSERT_TRUE(writer);
+    writer->Insert("new ");
+    ::truncate(PathOf("Main.pas").c_str(), 2);
+    EXPECT_FALSE(writer->CopyTo(4)) << "the characters to keep are gone";
+    EXPECT_FALSE(writer->Insert("more"));
+  }
+  EXPECT_FALSE(editor->BufferModified());
+  EXPECT_EQ(TextOf(*editor), "ab");
+  EXPECT_TRUE(host.PendingChanges().empty());
 }
 
 TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {

@@ -225,6 +225,25 @@ TEST_F(TMemoryHostTest, MenuItemsInsertedByAPlugInClickAndLeaveWithItsLastRefere
   EXPECT_EQ(Services().GetMainMenu(), nullptr);
 }
 
+TEST_F(TMemoryHostTest, ReadersTellTheLengthAndFaultsBendWhatTheHostHoldsAndTells) {
+  FHost.OpenProject("/p/P.dpr", "program P;");
+  auto lengthOf = [&] {
+    TInterfacePtr<TIModuleInterface> module(Services().GetModuleInterface("/p/P.dpr"));
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    return TInterfacePtr<TIEditReader>(editor->CreateReader())->TextLength();
+  };
+  EXPECT_EQ(lengthOf(), 10);
+  FHost.Faults().TextLengths = {{"/P/p.DPR", 3}};
+  EXPECT_EQ(lengthOf(), 3);
+  FHost.Faults().TextLengths.clear();
+
+  FHost.Faults().AlterWrittenText = [](const std::string& fileName, std::string& text) {
+    text += " altered in " + fileName;
+  };
+  FHost.SetText("/p/P.dpr", "abcdef");
+  EXPECT_EQ(Apply("/p/P.dpr", [](TIEditWriter& w) { w.DeleteTo(2); }), "def altered in /p/P.dpr");
+}
+
 TEST_F(TMemoryHostTest, AClosedBufferIsReadBackFromItsFile) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("scrivlock-memhost-" + std::to_string(getpid()));

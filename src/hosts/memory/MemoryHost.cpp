@@ -242,6 +242,13 @@ class TReader : public THosted<TIEditReader> {
     std::memcpy(buffer, text.data() + position, n);
     return static_cast<int32_t>(n);
   }
+  int64_t TextLength() override {
+    if (!Alive("TextLength")) return -1;
+    for (const auto& [name, length] : FState.Faults.TextLengths) {
+      if (SameText(name, FBuffer->FileName)) return length;
+    }
+    return static_cast<int64_t>(FBuffer->Text.size());
+  }
 
  private:
   TBufferPtr FBuffer;
@@ -268,6 +275,7 @@ class TWriter : public THosted<TIEditWriter> {
     FBuffer->WriterAlive = false;
     if (FBuffer->Gone) return;
     FOutput.append(FOriginal, FCursor, std::string::npos);
+    if (FState.Faults.AlterWrittenText) FState.Faults.AlterWrittenText(FBuffer->FileName, FOutput);
     FBuffer->Text = std::move(FOutput);
     FBuffer->Modified = true;
   }

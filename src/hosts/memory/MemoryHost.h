@@ -32,6 +32,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -54,6 +56,11 @@ class TMemoryHost {
     std::set<std::string> FailingWriters;  // CreateWriter answers nullptr
     bool FailCreateModule = false;         // CreateModuleEx answers nullptr
     std::string CreatedModuleName;         // if set, CreateModuleEx uses this file name
+    // A reader's TextLength answers this (a wrong hint) instead of the length.
+    std::map<std::string, int64_t> TextLengths;
+    // A host that does not keep what it is given: changes a writer's result
+    // (the buffer of `fileName`) before it becomes the buffer's text.
+    std::function<void(const std::string& fileName, std::string& text)> AlterWrittenText;
   };
 
   struct TMenuItemInfo {
