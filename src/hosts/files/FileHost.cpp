@@ -65,6 +65,8 @@ std::string UnitIdentOf(std::string_view fileName) {
   return std::string(name);
 }
 
+constexpr size_t kWritePiece = size_t{1} << 20;
+
 // Writes `text` to `fileName` through a temporary file in the same folder:
 // flushed, then renamed over it (or, for a new file, moved there only if no
 // file of that name exists), then the folder flushed.
@@ -84,7 +86,10 @@ bool SaveFileSafely(const std::string& folder, const std::string& fileName, cons
   if (fd < 0) return fail("cannot create", temp);
   size_t done = 0;
   while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    // In pieces of 1 MiB: measured on a 145 MB unit, one write of the whole
+    // text took up to twice as long, the system finding fresh memory for its
+    // cache less readily for one huge write than for many moderate ones.
+    const ssize_t n = ::write(fd, text.data() + done, std::min(text.size() - done, kWritePiece));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int saved = errno ? errno : ENOSPC;
@@ -524,7 +529,18 @@ std::vector<TFileHost::TChange> TFileHost::PendingChanges() const {
 }
 
 bool TFileHost::Commit(std::string* error) {
-  for (const TChange& change : PendingChanges()) {
+  const std::vector<TChange> changes = PendingChanges();
+  // The files about to be replaced were read already: their cached pages can
+  // hold the new texts instead of the system finding fresh memory for them.
+  // Their bytes stay on disk, so this changes nothing if a save fails.
+  for (const TChange& change : changes) {
+    if (change.Kind != ckRewrite) continue;
+    const int fd = ::open(change.FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+  }
+  for (const TChange& change : changes) {
     if (change.Kind == ckDelete) {
       if (::unlink(change.FileName.c_str()) != 0 && errno != ENOENT) {
         if (error) *error = SystemError("cannot delete", change.FileName);

@@ -1,8 +1,10 @@
 // TFileHost: a host over a folder of files, behind the scrivlock command-line
 // tool. The project is a folder (given as the folder, or as a .dpr or .lpr file
 // in it); its units are the folder's ".pas" files. A buffer is a file's bytes,
-// read only as far as a reader asks for them. Nothing reaches the disk while a
-// command runs: the command's changes are kept and saved by Commit, safely:
+// read only as far as a reader asks for them; a writer, too, reads the file
+// only where it keeps original characters, and the text it makes becomes the
+// buffer's without a copy. Nothing reaches the disk while a command runs: the
+// command's changes are kept and saved by Commit, safely:
 //
 //   - every file is written to a temporary file in the same folder, flushed to
 //     disk, then renamed over the old one (a new file never replaces one that
@@ -61,7 +63,9 @@ class TFileHost {
   void ScheduleDelete(const std::string& fileName);
   // What Commit would do, in its order.
   std::vector<TChange> PendingChanges() const;
-  // Saves the pending changes in the order above and forgets them. On the
+  // Saves the pending changes in the order above and forgets them (first
+  // telling the system that the cached pages of the files to be replaced are
+  // no longer needed; their bytes stay on disk until replaced). On the
   // first failure stops, removes its temporary file and returns false with
   // `error` naming the file and the reason; what was saved before stays saved.
   bool Commit(std::string* error);
