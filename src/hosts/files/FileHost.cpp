@@ -530,9 +530,6 @@ std::vector<TFileHost::TChange> TFileHost::PendingChanges() const {
 
 bool TFileHost::Commit(std::string* error) {
   const std::vector<TChange> changes = PendingChanges();
-  // The files about to be replaced were read already: their cached pages can
-  // hold the new texts instead of the system finding fresh memory for them.
-  // Their bytes stay on disk, so this changes nothing if a save fails.
   for (const TChange& change : changes) {
     if (change.Kind != ckRewrite) continue;
     const int fd = ::open(change.FileName.c_str(), O_RDONLY | O_CLOEXEC);

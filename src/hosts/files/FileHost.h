@@ -63,9 +63,7 @@ class TFileHost {
   void ScheduleDelete(const std::string& fileName);
   // What Commit would do, in its order.
   std::vector<TChange> PendingChanges() const;
-  // Saves the pending changes in the order above and forgets them (first
-  // telling the system that the cached pages of the files to be replaced are
-  // no longer needed; their bytes stay on disk until replaced). On the
+  // Saves the pending changes in the order above and forgets them. On the
   // first failure stops, removes its temporary file and returns false with
   // `error` naming the file and the reason; what was saved before stays saved.
   bool Commit(std::string* error);
