@@ -531,13 +531,6 @@ std::vector<TFileHost::TChange> TFileHost::PendingChanges() const {
 bool TFileHost::Commit(std::string* error) {
   const std::vector<TChange> changes = PendingChanges();
   for (const TChange& change : changes) {
-    if (change.Kind != ckRewrite) continue;
-    const int fd = ::open(change.FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) continue;
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    ::close(fd);
-  }
-  for (const TChange& change : changes) {
     if (change.Kind == ckDelete) {
       if (::unlink(change.FileName.c_str()) != 0 && errno != ENOENT) {
         if (error) *error = SystemError("cannot delete", change.FileName);
