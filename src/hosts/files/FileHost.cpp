@@ -19,6 +19,7 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "hosts/NotifierList.h"
 
 namespace scrivlock::hosts {
 
@@ -436,18 +437,10 @@ class TFileServices : public TIToolServices {
   }
   TIMainMenuIntf* GetMainMenu() override { return nullptr; }
   bool AddNotifier(TIAddInNotifier* notifier) override {
-    if (!notifier ||
-        std::find(FState.AddIns.begin(), FState.AddIns.end(), notifier) != FState.AddIns.end()) {
-      return false;
-    }
-    FState.AddIns.push_back(notifier);
-    return true;
+    return AddNotifierTo(FState.AddIns, notifier);
   }
   bool RemoveNotifier(TIAddInNotifier* notifier) override {
-    auto it = std::find(FState.AddIns.begin(), FState.AddIns.end(), notifier);
-    if (it == FState.AddIns.end()) return false;
-    FState.AddIns.erase(it);
-    return true;
+    return RemoveNotifierFrom(FState.AddIns, notifier);
   }
   void RaiseException(const std::string& message) override {
     std::fprintf(stderr, "%s\n", message.c_str());

@@ -14,6 +14,7 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "hosts/NotifierList.h"
 
 namespace scrivlock::hosts {
 
@@ -347,19 +348,10 @@ class TModule : public THosted<TIModuleInterface> {
   }
   bool IsProjectModule() override { return Alive("IsProjectModule") && FBuffer->IsProject; }
   bool AddNotifier(TIModuleNotifier* notifier) override {
-    if (!Alive("AddNotifier") || !notifier) return false;
-    auto& list = FBuffer->Notifiers;
-    if (std::find(list.begin(), list.end(), notifier) != list.end()) return false;
-    list.push_back(notifier);
-    return true;
+    return Alive("AddNotifier") && AddNotifierTo(FBuffer->Notifiers, notifier);
   }
   bool RemoveNotifier(TIModuleNotifier* notifier) override {
-    if (!Alive("RemoveNotifier")) return false;
-    auto& list = FBuffer->Notifiers;
-    auto it = std::find(list.begin(), list.end(), notifier);
-    if (it == list.end()) return false;
-    list.erase(it);
-    return true;
+    return Alive("RemoveNotifier") && RemoveNotifierFrom(FBuffer->Notifiers, notifier);
   }
 
  private:
@@ -517,18 +509,10 @@ class TServices : public TIToolServices {
   }
 
   bool AddNotifier(TIAddInNotifier* notifier) override {
-    if (!notifier ||
-        std::find(FState.AddIns.begin(), FState.AddIns.end(), notifier) != FState.AddIns.end()) {
-      return false;
-    }
-    FState.AddIns.push_back(notifier);
-    return true;
+    return AddNotifierTo(FState.AddIns, notifier);
   }
   bool RemoveNotifier(TIAddInNotifier* notifier) override {
-    auto it = std::find(FState.AddIns.begin(), FState.AddIns.end(), notifier);
-    if (it == FState.AddIns.end()) return false;
-    FState.AddIns.erase(it);
-    return true;
+    return RemoveNotifierFrom(FState.AddIns, notifier);
   }
   void RaiseException(const std::string& message) override { FState.Raised.push_back(message); }
 

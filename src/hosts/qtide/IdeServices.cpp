@@ -19,6 +19,7 @@
 
 #include "base/ByteStream.h"
 #include "base/FileNames.h"
+#include "hosts/NotifierList.h"
 
 namespace scrivlock::hosts::qtide {
 
@@ -160,18 +161,10 @@ class TModule : public TIModuleInterface {
   bool Save(bool /*forceSave*/) override { return !FBuffer->Gone && FServices.Save(FBuffer); }
   bool IsProjectModule() override { return FBuffer->IsProject; }
   bool AddNotifier(TIModuleNotifier* notifier) override {
-    auto& list = FBuffer->Notifiers;
-    if (FBuffer->Gone || !notifier || std::find(list.begin(), list.end(), notifier) != list.end())
-      return false;
-    list.push_back(notifier);
-    return true;
+    return !FBuffer->Gone && AddNotifierTo(FBuffer->Notifiers, notifier);
   }
   bool RemoveNotifier(TIModuleNotifier* notifier) override {
-    auto& list = FBuffer->Notifiers;
-    const auto it = std::find(list.begin(), list.end(), notifier);
-    if (it == list.end()) return false;
-    list.erase(it);
-    return true;
+    return RemoveNotifierFrom(FBuffer->Notifiers, notifier);
   }
 
  private:
@@ -590,17 +583,11 @@ TIMainMenuIntf* TIdeServices::GetMainMenu() {
 }
 
 bool TIdeServices::AddNotifier(TIAddInNotifier* notifier) {
-  if (!notifier || std::find(FAddIns.begin(), FAddIns.end(), notifier) != FAddIns.end())
-    return false;
-  FAddIns.push_back(notifier);
-  return true;
+  return AddNotifierTo(FAddIns, notifier);
 }
 
 bool TIdeServices::RemoveNotifier(TIAddInNotifier* notifier) {
-  const auto it = std::find(FAddIns.begin(), FAddIns.end(), notifier);
-  if (it == FAddIns.end()) return false;
-  FAddIns.erase(it);
-  return true;
+  return RemoveNotifierFrom(FAddIns, notifier);
 }
 
 void TIdeServices::RaiseException(const std::string& message) {
