@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "source/Output.h"
 #include "source/Scan.h"
 #include "source/SourceClass.h"
 #include "source/TipoNumero.h"
@@ -31,9 +32,13 @@ class TModuleReader {
   // leaves `record` as it was.
   void ReadRecord(TTipoNumero& record) {
     if (AtEntry()) {
+      const size_t from = FCursor + 2;
+      if (ReadStandardRecord(from, record)) {
+        FCursor = std::min(FText.size(), from + 28);  // past "*)" and its CR LF
+        return;
+      }
       // Up to the "*)", so that a record longer than 24 characters (a number
       // past 99999999) is read whole.
-      const size_t from = FCursor + 2;
       const size_t close =
           StartsWith(FText, from + 24, "*)")
               ? from + 24
@@ -52,6 +57,7 @@ class TModuleReader {
 
   // Reads the text of the entry whose record was just read. False when the
   // module ends before the next entry begins.
+  template <class TFinder>
   bool ReadText(const TTipoNumero& record, std::string_view& text) {
     // The stored length is taken when the module agrees with it: the closing
     // quote, CR LF and the next record or the footer stand right there. So a
@@ -71,8 +77,8 @@ class TModuleReader {
     // "(*", and the quotes and line break around it are dropped.
     const char* const begin = FText.data();
     const char* const end = begin + FText.size();
-    const char* q = scan::Find(begin + at, end, '(');
-    while (q < end && !(q + 1 < end && q[1] == '*')) q = scan::Find(q + 2, end, '(');
+    const char* q = TFinder::Find(begin + at, end, '(');
+    while (q < end && !(q + 1 < end && q[1] == '*')) q = TFinder::Find(q + 2, end, '(');
     if (q >= end) {
       FCursor = FText.size();
       return false;
@@ -85,6 +91,31 @@ class TModuleReader {
   }
 
  private:
+  // The record as UnComment writes it, "00000001,Keys  ,00000006*)", read in a
+  // few moves; anything else is left to TTipoNumero::FromText.
+  bool ReadStandardRecord(size_t from, TTipoNumero& record) const {
+    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
+    static constexpr TCommentKind kKinds[4] = {ckLine, ckBrace, ckParen, ckEnd};
+    if (FText.size() - from < 26 || FText[from + 24] != '*' || FText[from + 25] != ')') {
+      return false;
+    }
+    const char* text = FText.data() + from;
+    uint32_t number;
+    uint32_t length;
+    if (!scan::ReadEightDigits(text, number) || !scan::ReadEightDigits(text + 16, length)) {
+      return false;
+    }
+    for (int i = 0; i < 4; ++i) {
+      if (std::memcmp(text + 8, kNames[i], 8) == 0) {
+        record.Number = static_cast<int32_t>(number);
+        record.Kind = kKinds[i];
+        record.Length = static_cast<int32_t>(length);
+        return true;
+      }
+    }
+    return false;
+  }
+
   std::string_view FText;
   size_t FCursor = 0;
 };
@@ -102,79 +133,80 @@ const char* EndMarkerAt(const char* p, const char* end, int32_t& number) {
 
 enum TWalkState { wsCode, wsString, wsBrace, wsParen, wsLine };
 
-}  // namespace
+// The walk over a stripped unit, compiled once per finder. It follows the
+// same states as the scan, so that a quote inside a comment opens no literal
+// and "{#" inside a literal is no marker.
+struct TWalk {
+  TWalk(std::string_view stripped, TModuleReader& reader, std::string_view module, TOutput& out,
+        TReCommentStop& stop)
+      : begin(stripped.data()),
+        end(stripped.data() + stripped.size()),
+        reader(reader),
+        moduleEnd(module.data() + module.size()),
+        out(out),
+        stop(stop) {}
 
-bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored) {
-  FLastStop = TReCommentStop();
-  try {
-    stripped.Seek(0);
-    module.Seek(0);
-    restored.Clear();
-    TModuleReader reader(module.View());
-    if (!reader.SkipHeader()) {
-      FLastStop.Reason = TReCommentStop::rsNoEntries;
-      return false;
+  const char* const begin;
+  const char* const end;
+  TModuleReader& reader;
+  const char* const moduleEnd;
+  TOutput& out;
+  TReCommentStop& stop;
+
+  TTipoNumero record;
+  bool endSeen = false;
+  bool lineClosed = false;  // the last entry put back ended a line
+  // The unit's text is copied in runs: `kept` is the first byte not yet
+  // copied, and a run ends only at a marker.
+  const char* kept = begin;
+
+  bool Stop(TReCommentStop::TReason reason, const char* at, int32_t marker) {
+    stop.Reason = reason;
+    stop.Marker = marker;
+    stop.Entry = record.Number;
+    stop.Offset = at - begin;
+    return false;
+  }
+
+  // Copies the text up to the marker at `at` and puts its entry there.
+  template <class TFinder>
+  bool Place(const char* at, int32_t marker) {
+    out.Copy(kept, at, end);
+    if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
+    if (!reader.AtEntry()) {
+      record.Number = 0;
+      return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
     }
-    std::string& out = restored.Bytes();
-    out.reserve(static_cast<size_t>(stripped.Size() + module.Size()));
-
-    const char* const begin = stripped.Data();
-    const char* const end = begin + stripped.Size();
-    TTipoNumero record;
-    bool endSeen = false;
-    bool lineClosed = false;  // the last entry put back ended a line
-
-    auto stop = [&](TReCommentStop::TReason reason, const char* at, int32_t marker) {
-      FLastStop.Reason = reason;
-      FLastStop.Marker = marker;
-      FLastStop.Entry = record.Number;
-      FLastStop.Offset = at - begin;
-      return false;
-    };
-    // The unit's text is copied in runs: `kept` is the first byte not yet
-    // copied, and a run ends only at a marker.
-    const char* kept = begin;
-    auto place = [&](const char* at, int32_t marker) {
-      scan::AppendRange(out, kept, at);
-      if (endSeen) return stop(TReCommentStop::rsAfterEnd, at, marker);
-      if (!reader.AtEntry()) {
-        record.Number = 0;
-        return stop(TReCommentStop::rsNoEntryLeft, at, marker);
-      }
-      reader.ReadRecord(record);
-      std::string_view text;
-      const bool complete = reader.ReadText(record, text);
-      if (record.Kind == ckEnd) {
-        if (record.Number != marker) return stop(TReCommentStop::rsWrongEndNumber, at, marker);
-        endSeen = true;
-        return true;
-      }
-      if (record.Number != marker) return stop(TReCommentStop::rsMismatch, at, marker);
-      if (!complete) return stop(TReCommentStop::rsNoEntryLeft, at, marker);
-      switch (record.Kind) {
-        case ckLine:
-          out += "//";
-          out.append(text);
-          break;
-        case ckBrace:
-          out += '{';
-          out.append(text);
-          out += '}';
-          break;
-        case ckParen:
-          out += "(*";
-          out.append(text);
-          out += "*)";
-          break;
-        default:
-          return stop(TReCommentStop::rsUnknownKind, at, marker);
-      }
-      lineClosed = record.Kind == ckLine && !text.empty() && text.back() == '\n';
+    reader.ReadRecord(record);
+    std::string_view text;
+    const bool complete = reader.ReadText<TFinder>(record, text);
+    if (record.Kind == ckEnd) {
+      if (record.Number != marker) return Stop(TReCommentStop::rsWrongEndNumber, at, marker);
+      endSeen = true;
       return true;
-    };
+    }
+    if (record.Number != marker) return Stop(TReCommentStop::rsMismatch, at, marker);
+    if (!complete) return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
+    // Each kind's delimiters, two bytes each way, of which the first `size` count.
+    static constexpr struct {
+      char open[2], close[2];
+      size_t openSize, closeSize;
+    } kDelimiters[] = {
+        {{'/', '/'}, {}, 2, 0}, {{'{'}, {'}'}, 1, 1}, {{'(', '*'}, {'*', ')'}, 2, 2}};
+    if (record.Kind > ckParen) return Stop(TReCommentStop::rsUnknownKind, at, marker);
+    const auto& delimiters = kDelimiters[record.Kind];
+    char* o = out.Room(text.size() + 4);
+    std::memcpy(o, delimiters.open, 2);
+    o += delimiters.openSize;
+    TOutput::CopyTo(o, text.data(), text.size(), moduleEnd);
+    std::memcpy(o + text.size(), delimiters.close, 2);
+    out.Advance(delimiters.openSize + text.size() + delimiters.closeSize);
+    lineClosed = record.Kind == ckLine && !text.empty() && text.back() == '\n';
+    return true;
+  }
 
-    // The walk follows the same states as the scan, so that a quote inside a
-    // comment opens no literal and "{#" inside a literal is no marker.
+  template <class TFinder>
+  bool Run() {
     TWalkState state = wsCode;
     const char* parenText = begin;  // where the open "(*" comment's text begins
     const char* p = begin;
@@ -182,7 +214,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
     while (p < end) {
       switch (state) {
         case wsCode: {
-          const char* q = scan::FindSpecial(p, end);
+          const char* q = TFinder::Special(p, end);
           if (q == end) {
             p = end;
             break;
@@ -201,7 +233,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
             p = q + 2;
             state = wsLine;
           } else if (const size_t length = scan::MatchMarker(q, end, number)) {
-            if (!place(q, number)) return false;
+            if (!Place<TFinder>(q, number)) return false;
             p = kept = q + length;
           } else if (q + 1 < end && q[1] == '$') {
             p = q + 2;
@@ -211,7 +243,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
           break;
         }
         case wsString: {
-          const char* q = scan::Find(p, end, '\'');
+          const char* q = TFinder::Find(p, end, '\'');
           if (q < end) {
             p = q + 1;
             state = wsCode;
@@ -219,7 +251,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
           }
           p = end;
           if (const char* marker = EndMarkerAt(kept, end, number); marker < end) {
-            if (!place(marker, number)) return false;
+            if (!Place<TFinder>(marker, number)) return false;
             kept = end;
           }
           break;
@@ -244,7 +276,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
           if (*q != '{') {
             state = wsCode;
           } else if (const size_t length = scan::MatchMarker(q, end, number)) {
-            if (!place(q, number)) return false;
+            if (!Place<TFinder>(q, number)) return false;
             p = kept = q + length;
             // The marker's own "}" ends a brace comment; a restored line break a line comment.
             if (state == wsBrace || (state == wsLine && lineClosed)) state = wsCode;
@@ -253,20 +285,39 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
         }
       }
     }
-    scan::AppendRange(out, kept, end);
-    if (!endSeen && reader.AtEntry()) {
+    out.Copy(kept, end, end);
+    return true;
+  }
+};
+
+}  // namespace
+
+bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored) {
+  FLastStop = TReCommentStop();
+  try {
+    stripped.Seek(0);
+    module.Seek(0);
+    restored.Clear();
+    TModuleReader reader(module.View());
+    if (!reader.SkipHeader()) {
+      FLastStop.Reason = TReCommentStop::rsNoEntries;
+      return false;
+    }
+    restored.Reserve(stripped.Size() + module.Size());
+    TOutput out(restored.Bytes());
+    TWalk walk(stripped.View(), reader, module.View(), out, FLastStop);
+    const bool whole = scan::Dispatch(walk);
+    out.Finish();
+    if (!whole) return false;
+    if (!walk.endSeen && reader.AtEntry()) {
       // Entries other than the end record that no marker asked for would be lost.
       TTipoNumero next;
       next.Kind = ckNone;
       reader.ReadRecord(next);
       if (next.Kind != ckEnd) {
-        record = next;
-        return stop(TReCommentStop::rsUnplacedEntry, end, 0);
+        walk.record = next;
+        return walk.Stop(TReCommentStop::rsUnplacedEntry, walk.end, 0);
       }
-    }
-    if (restored.Size() > TByteStream::kMaxSize) {
-      FLastStop.Reason = TReCommentStop::rsFailure;
-      return false;
     }
     restored.Seek(restored.Size());
     return true;

@@ -1,5 +1,10 @@
 // Byte-level helpers shared by the scan (UnComment) and the walk (ReComment).
 // Internal to the source processor.
+//
+// The scan and the walk spend their time skipping ordinary code, so they are
+// compiled once per finder below and Dispatch runs the widest one the processor
+// has: each finder then inlines into the loop that calls it, with no call per
+// stop.
 #pragma once
 
 #include <charconv>
@@ -7,8 +12,9 @@
 #include <cstring>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define SCRIVLOCK_X86 1
 #endif
 
 namespace scrivlock::source::scan {
@@ -21,30 +27,128 @@ inline bool IsSpecial(const char* p, const char* end) {
          (p + 1 < end && ((c == '(' && p[1] == '*') || (c == '/' && p[1] == '/')));
 }
 
-// The first special place in [p, end), or end. Ordinary code is most of a unit,
-// so it is skipped a vector at a time (32 bytes where the processor has AVX2).
-const char* FindSpecial(const char* p, const char* end);
-
-// The first `c` in [p, end), or end. Literals and comments are short, so an
-// inline loop beats a call to memchr.
-inline const char* Find(const char* p, const char* end, char c) {
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi8(c);
-  while (end - p >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))) {
-      return p + __builtin_ctz(static_cast<unsigned>(mask));
-    }
-    p += 16;
+// Each finder has
+//   Special(p, end): the first special place in [p, end), or end;
+//   Find(p, end, c): the first `c` in [p, end), or end.
+struct TScalarFinder {
+  static const char* Special(const char* p, const char* end) {
+    while (p < end && !IsSpecial(p, end)) ++p;
+    return p;
   }
-#endif
-  while (p < end && *p != c) ++p;
-  return p;
+  static const char* Find(const char* p, const char* end, char c) {
+    while (p < end && *p != c) ++p;
+    return p;
+  }
+};
+
+#if defined(SCRIVLOCK_X86)
+// A unit is larger than the caches and the scan stops often, which keeps the
+// hardware's own prefetching from running far enough ahead; asking for the
+// bytes a few pages on keeps the scan as fast as a plain copy.
+constexpr int kPrefetchAhead = 4096;
+
+// Each byte is looked at together with the one after it, for "(*" and "//".
+struct TSse2Finder {
+  static const char* Special(const char* p, const char* end) {
+    const __m128i quote = _mm_set1_epi8('\'');
+    const __m128i brace = _mm_set1_epi8('{');
+    const __m128i paren = _mm_set1_epi8('(');
+    const __m128i star = _mm_set1_epi8('*');
+    const __m128i slash = _mm_set1_epi8('/');
+    while (end - p >= 17) {
+      _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+      const __m128i single = _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, brace));
+      const __m128i pair =
+          _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(v, paren), _mm_cmpeq_epi8(w, star)),
+                       _mm_and_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(w, slash)));
+      if (const int mask = _mm_movemask_epi8(_mm_or_si128(single, pair))) {
+        return p + __builtin_ctz(static_cast<unsigned>(mask));
+      }
+      p += 16;
+    }
+    return TScalarFinder::Special(p, end);
+  }
+  static const char* Find(const char* p, const char* end, char c) {
+    const __m128i wanted = _mm_set1_epi8(c);
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))) {
+        return p + __builtin_ctz(static_cast<unsigned>(mask));
+      }
+      p += 16;
+    }
+    return TScalarFinder::Find(p, end, c);
+  }
+};
+
+struct TAvx2Finder {
+  __attribute__((target("avx2"))) static const char* Special(const char* p, const char* end) {
+    const __m256i quote = _mm256_set1_epi8('\'');
+    const __m256i brace = _mm256_set1_epi8('{');
+    const __m256i paren = _mm256_set1_epi8('(');
+    const __m256i star = _mm256_set1_epi8('*');
+    const __m256i slash = _mm256_set1_epi8('/');
+    while (end - p >= 33) {
+      _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1));
+      const __m256i single =
+          _mm256_or_si256(_mm256_cmpeq_epi8(v, quote), _mm256_cmpeq_epi8(v, brace));
+      const __m256i pair = _mm256_or_si256(
+          _mm256_and_si256(_mm256_cmpeq_epi8(v, paren), _mm256_cmpeq_epi8(w, star)),
+          _mm256_and_si256(_mm256_cmpeq_epi8(v, slash), _mm256_cmpeq_epi8(w, slash)));
+      if (const unsigned mask =
+              static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(single, pair)))) {
+        return p + __builtin_ctz(mask);
+      }
+      p += 32;
+    }
+    return TSse2Finder::Special(p, end);
+  }
+  __attribute__((target("avx2"))) static const char* Find(const char* p, const char* end, char c) {
+    const __m256i wanted = _mm256_set1_epi8(c);
+    while (end - p >= 32) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      if (const unsigned mask =
+              static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, wanted)))) {
+        return p + __builtin_ctz(mask);
+      }
+      p += 32;
+    }
+    return TSse2Finder::Find(p, end, c);
+  }
+};
+
+bool HasAvx2();
+
+// Runs work.Run<TFinder>() with the widest finder. `flatten` inlines the whole
+// loop, finder included, into a copy compiled for that instruction set.
+template <class TWork>
+__attribute__((target("avx2"), flatten)) auto RunAvx2(TWork& work) {
+  return work.template Run<TAvx2Finder>();
 }
+template <class TWork>
+__attribute__((flatten)) auto RunSse2(TWork& work) {
+  return work.template Run<TSse2Finder>();
+}
+template <class TWork>
+auto Dispatch(TWork& work) {
+  return HasAvx2() ? RunAvx2(work) : RunSse2(work);
+}
+#else
+template <class TWork>
+auto Dispatch(TWork& work) {
+  return work.template Run<TScalarFinder>();
+}
+#endif
 
 // The first "*)" that begins at or after `p`, or end.
-inline const char* FindParenClose(const char* p, const char* end) {
-  for (const char* q = Find(p + 1, end, ')'); q < end; q = Find(q + 1, end, ')')) {
+template <class TFinder>
+const char* FindParenClose(const char* p, const char* end) {
+  for (const char* q = TFinder::Find(p + 1, end, ')'); q < end;
+       q = TFinder::Find(q + 1, end, ')')) {
     if (q[-1] == '*') return q - 1;
   }
   return end;
@@ -62,16 +166,38 @@ inline size_t MatchMarker(const char* p, const char* end, int32_t& number) {
   return static_cast<size_t>(q + 1 - p);
 }
 
-// append(first, last) would take the slower iterator path of std::string.
-inline void AppendRange(std::string& out, const char* first, const char* last) {
-  out.append(first, static_cast<size_t>(last - first));
+// Eight decimal digits of `value` (below 100000000), zero-filled, at `out`,
+// worked out in one register rather than a digit at a time.
+inline void FormatEightDigits(char* out, uint32_t value) {
+  const uint64_t merged = (value / 10000) | (static_cast<uint64_t>(value % 10000) << 32);
+  const uint64_t top = ((merged * 10486) >> 20) & ((0x7FULL << 32) | 0x7F);  // / 100 per half
+  const uint64_t hundreds = ((merged - 100 * top) << 16) + top;
+  uint64_t tens = ((hundreds * 103) >> 10) & 0x000F000F000F000FULL;  // / 10 per quarter
+  tens += (hundreds - 10 * tens) << 8;
+  const uint64_t text = tens + 0x3030303030303030ULL;
+  std::memcpy(out, &text, 8);
 }
 
-inline void AppendMarker(std::string& out, int32_t number) {
-  char text[16] = {'{', '#'};
-  char* end = std::to_chars(text + 2, text + sizeof text - 1, number).ptr;
+// Reads eight decimal digits at `p` into `value`; false when a byte is no digit.
+inline bool ReadEightDigits(const char* p, uint32_t& value) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr uint64_t kZeros = 0x3030303030303030ULL;
+  if ((v & kHigh) != kZeros || ((v + 0x0606060606060606ULL) & kHigh) != kZeros) return false;
+  v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  value = static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+  return true;
+}
+
+// Writes the marker of entry `number` at `out` (room for 16 bytes); returns the end.
+inline char* FormatMarker(char* out, int32_t number) {
+  out[0] = '{';
+  out[1] = '#';
+  char* end = std::to_chars(out + 2, out + 15, number).ptr;
   *end++ = '}';
-  out.append(text, static_cast<size_t>(end - text));
+  return end;
 }
 
 }  // namespace scrivlock::source::scan

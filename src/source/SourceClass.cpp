@@ -6,6 +6,7 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "base/ItemSplit.h"
+#include "source/Output.h"
 #include "source/Scan.h"
 #include "source/TipoNumero.h"
 
@@ -26,16 +27,11 @@ std::string_view Probe(const TByteStream& stream) {
   return text.substr(0, text.find('\0'));
 }
 
-void CheckLimit(const std::string& bytes) {
-  if (static_cast<int64_t>(bytes.size()) > TByteStream::kMaxSize) {
-    throw TError(TByteStream::kExpandError);
-  }
-}
-
 // Appends one marker to `stripped` and one entry to `module`.
 void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCommentKind kind,
                  std::string_view text) {
-  scan::AppendMarker(stripped, number);
+  char marker[16];
+  stripped.append(marker, static_cast<size_t>(scan::FormatMarker(marker, number) - marker));
   TTipoNumero record;
   record.Number = number;
   record.Kind = kind;
@@ -46,55 +42,166 @@ void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCo
   module.append(head, static_cast<size_t>(end + 5 - head));
   module.append(text);
   module.append("'\r\n", 3);
-  CheckLimit(module);
-  CheckLimit(stripped);
 }
 
 // The scan's writer of markers and entries. Entry numbers only ever go up by
-// one, so the number's eight digits are kept as text and counted up in place
-// rather than formatted anew for the marker and the record of every comment.
+// one, so the number is kept as text, in the marker and in the record head, and
+// counted up in place rather than formatted anew for every comment.
 class TEntryWriter {
  public:
-  TEntryWriter(std::string& stripped, std::string& module, int32_t& count)
-      : FStripped(stripped), FModule(module), FCount(count) {
-    if (FCount >= 0 && FCount < kLastFast) FormatRecordNumber(FDigits, FCount);
+  TEntryWriter(TOutput& stripped, TOutput& module, int32_t& count, const char* limit)
+      : FStripped(stripped), FModule(module), FCount(count), FLimit(limit) {
+    std::memcpy(FHead, "(*00000000,      ,00000000*)\r\n'", 31);
+    if (Fast()) {
+      FormatRecordNumber(FHead + 2, FCount);
+      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
+    }
   }
 
-  void Write(TCommentKind kind, std::string_view text) {
-    if (FCount < 0 || FCount >= kLastFast || text.size() > 99999999) {
-      AppendEntry(FStripped, FModule, ++FCount, kind, text);
-      return;
-    }
+  // One marker and one entry; `text` lies in the source, which is readable up to `limit`.
+  void Write(TCommentKind kind, const char* text, size_t length) {
+    if (!Fast() || length > 99999999) return WriteSlowly(kind, std::string_view(text, length));
     ++FCount;
-    for (int i = 7; i >= 0 && ++FDigits[i] > '9'; --i) FDigits[i] = '0';
-    int lead = 0;
-    while (FDigits[lead] == '0') ++lead;
+    CountUp(FHead + 2, FHead + 9);
+    if (!CountUp(FMarker + 2, FMarker + FMarkerLength - 2)) {
+      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
+    }
+    std::memcpy(FStripped.Room(sizeof FMarker), FMarker, sizeof FMarker);
+    FStripped.Advance(FMarkerLength);
 
-    char marker[12] = {'{', '#'};
-    std::memcpy(marker + 2, FDigits + lead, 8);
-    marker[10 - lead] = '}';
-    FStripped.append(marker, static_cast<size_t>(11 - lead));
-
-    // "(*" number "," name "," length "*)" CR LF "'"
-    char head[32] = {'(', '*'};
-    std::memcpy(head + 2, FDigits, 8);
-    std::memcpy(head + 10, kNames[kind], 8);
-    FormatRecordNumber(head + 18, static_cast<int32_t>(text.size()));
-    std::memcpy(head + 26, "*)\r\n'", 5);
-    FModule.append(head, 31);
-    FModule.append(text);
-    FModule.append("'\r\n", 3);
-    CheckLimit(FModule);
-    CheckLimit(FStripped);
+    std::memcpy(FHead + 10, kNames[kind], 8);
+    scan::FormatEightDigits(FHead + 18, static_cast<uint32_t>(length));
+    char* out = FModule.Room(31 + length + 3);
+    std::memcpy(out, FHead, 32);  // the head is 31 bytes; one more spills
+    TOutput::CopyTo(out + 31, text, length, FLimit);
+    std::memcpy(out + 31 + length, "'\r\n", 4);
+    FModule.Advance(31 + length + 3);
   }
 
  private:
-  static constexpr int32_t kLastFast = 99999999;  // past it the digits grow
+  static constexpr int32_t kLastFast = 99999999;  // past it the record's digits grow
   static constexpr char kNames[5][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,", ",      ,"};
-  std::string& FStripped;
-  std::string& FModule;
+
+  bool Fast() const { return FCount >= 0 && FCount < kLastFast; }
+
+  // Adds one to the decimal digits [first, last]; false when they were all nines.
+  static bool CountUp(char* first, char* last) {
+    for (char* digit = last; digit >= first; --digit) {
+      if (++*digit <= '9') return true;
+      *digit = '0';
+    }
+    return false;
+  }
+
+  __attribute__((noinline)) void WriteSlowly(TCommentKind kind, std::string_view text) {
+    TTipoNumero record;
+    record.Number = ++FCount;
+    record.Kind = kind;
+    record.Length = static_cast<int32_t>(text.size());
+    char* marker = FStripped.Room(16);
+    FStripped.Advance(static_cast<size_t>(scan::FormatMarker(marker, FCount) - marker));
+    char* out = FModule.Room(TTipoNumero::kMaxText + 8 + text.size());
+    char* head = out;
+    *out++ = '(';
+    *out++ = '*';
+    out = record.Format(out);
+    std::memcpy(out, "*)\r\n'", 5);
+    out += 5;
+    std::memcpy(out, text.data(), text.size());
+    std::memcpy(out + text.size(), "'\r\n", 3);
+    FModule.Advance(static_cast<size_t>(out - head) + text.size() + 3);
+    if (FCount >= 0 && FCount < kLastFast) {  // a long text leaves the counting as it was
+      FormatRecordNumber(FHead + 2, FCount);
+      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
+    }
+  }
+
+  TOutput& FStripped;
+  TOutput& FModule;
   int32_t& FCount;
-  char FDigits[12] = {};
+  const char* FLimit;
+  char FHead[32] = {};    // "(*" number "," name "," length "*)" CR LF "'"
+  char FMarker[16] = {};  // "{#" number "}"
+  size_t FMarkerLength = 0;
+};
+
+// The scan over a unit's text, compiled once per finder.
+struct TStrip {
+  const char* p;
+  const char* end;
+  TOutput& out;
+  TEntryWriter& writer;
+
+  template <class TFinder>
+  void Run() {
+    // Code and literals are copied in runs: `kept` is the first byte not yet
+    // copied, and a run ends only where a comment begins.
+    const char* kept = p;
+    auto comment = [&](const char* first, TCommentKind kind, const char* text, const char* last,
+                       const char* after) {
+      out.Copy(kept, first, end);
+      writer.Write(kind, text, static_cast<size_t>(last - text));
+      kept = after;
+    };
+
+    while (p < end) {
+      const char* q = TFinder::Special(p, end);
+      if (q == end) break;
+      const char next = q + 1 < end ? q[1] : '\0';
+      switch (*q) {
+        case '\'': {
+          // A literal runs to the next quote; a doubled quote closes and reopens it.
+          const char* close = TFinder::Find(q + 1, end, '\'');
+          p = close < end ? close + 1 : end;
+          break;
+        }
+        case '(':
+          if (next != '*') {
+            p = q + 1;
+          } else if (q + 2 < end && q[2] == '$') {
+            p = q + 3;  // "(*$" is a directive like "{$": kept, its text scanned as code
+          } else if (const char* close = scan::FindParenClose<TFinder>(q + 2, end); close < end) {
+            comment(q, ckParen, q + 2, close, close + 2);
+            p = close + 2;
+          } else {
+            // Left open at the end: the text stays, but markers quoted in it
+            // would be taken for real ones on the way back, so they become
+            // entries of their own.
+            for (const char* brace = TFinder::Find(q + 2, end, '{'); brace < end;
+                 brace = TFinder::Find(brace + 1, end, '{')) {
+              int32_t number;
+              if (const size_t length = scan::MatchMarker(brace, end, number)) {
+                comment(brace, ckBrace, brace + 1, brace + length - 1, brace + length);
+              }
+            }
+            p = end;
+          }
+          break;
+        case '/':
+          if (next == '/') {
+            // A line comment on the last line, with no line break, is an entry too.
+            const char* lf = TFinder::Find(q + 2, end, '\n');
+            p = lf < end ? lf + 1 : end;
+            comment(q, ckLine, q + 2, p, p);
+          } else {
+            p = q + 1;
+          }
+          break;
+        case '{':
+          if (next == '$') {
+            p = q + 2;
+          } else if (const char* close = TFinder::Find(q + 1, end, '}'); close < end) {
+            comment(q, ckBrace, q + 1, close, close + 1);
+            p = close + 1;
+          } else {
+            p = end;  // left open at the end: it holds no "}", so no marker either; it stays
+          }
+          break;
+      }
+    }
+    out.Copy(kept, end, end);
+    writer.Write(ckEnd, end, 0);
+  }
 };
 
 }  // namespace
@@ -159,80 +266,18 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     const char* p = base + std::min(source.Position(), source.Size());
 
     stripped.Clear();
-    std::string& out = stripped.Bytes();
-    out.reserve(static_cast<size_t>(end - p) + 16);
+    stripped.Reserve(end - p + 64);
     module.Seek(module.Size());
     WriteModuleHeader(module, moduleUnitName, ExtractFileName(FileName));
-    std::string& mod = module.Bytes();
-
-    // Code and literals are copied in runs: `kept` is the first byte not yet
-    // copied, and a run ends only where a comment begins.
-    const char* kept = p;
-    TEntryWriter writer(out, mod, CommentCount);
-    auto comment = [&](const char* first, TCommentKind kind, const char* text, const char* last,
-                       const char* after) {
-      scan::AppendRange(out, kept, first);
-      writer.Write(kind, std::string_view(text, last - text));
-      kept = after;
-    };
-
-    while (p < end) {
-      const char* q = scan::FindSpecial(p, end);
-      if (q == end) break;
-      const char next = q + 1 < end ? q[1] : '\0';
-      switch (*q) {
-        case '\'': {
-          // A literal runs to the next quote; a doubled quote closes and reopens it.
-          const char* close = scan::Find(q + 1, end, '\'');
-          p = close < end ? close + 1 : end;
-          break;
-        }
-        case '(':
-          if (next != '*') {
-            p = q + 1;
-          } else if (q + 2 < end && q[2] == '$') {
-            p = q + 3;  // "(*$" is a directive like "{$": kept, its text scanned as code
-          } else if (const char* close = scan::FindParenClose(q + 2, end); close < end) {
-            comment(q, ckParen, q + 2, close, close + 2);
-            p = close + 2;
-          } else {
-            // Left open at the end: the text stays, but markers quoted in it
-            // would be taken for real ones on the way back, so they become
-            // entries of their own.
-            for (const char* brace = scan::Find(q + 2, end, '{'); brace < end;
-                 brace = scan::Find(brace + 1, end, '{')) {
-              int32_t number;
-              if (const size_t length = scan::MatchMarker(brace, end, number)) {
-                comment(brace, ckBrace, brace + 1, brace + length - 1, brace + length);
-              }
-            }
-            p = end;
-          }
-          break;
-        case '/':
-          if (next == '/') {
-            // A line comment on the last line, with no line break, is an entry too.
-            const char* lf = scan::Find(q + 2, end, '\n');
-            p = lf < end ? lf + 1 : end;
-            comment(q, ckLine, q + 2, p, p);
-          } else {
-            p = q + 1;
-          }
-          break;
-        case '{':
-          if (next == '$') {
-            p = q + 2;
-          } else if (const char* close = scan::Find(q + 1, end, '}'); close < end) {
-            comment(q, ckBrace, q + 1, close, close + 1);
-            p = close + 1;
-          } else {
-            p = end;  // left open at the end: it holds no "}", so no marker either; it stays
-          }
-          break;
-      }
+    {
+      TOutput out(stripped.Bytes());
+      TOutput mod(module.Bytes());
+      TEntryWriter writer(out, mod, CommentCount, end);
+      TStrip strip{p, end, out, writer};
+      scan::Dispatch(strip);
+      out.Finish();
+      mod.Finish();
     }
-    scan::AppendRange(out, kept, end);
-    writer.Write(ckEnd, std::string_view());
     source.Seek(source.Size());
     module.Seek(module.Size());
     WriteModuleFooter(module);

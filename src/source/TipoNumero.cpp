@@ -5,17 +5,13 @@
 #include <cstring>
 
 #include "base/ItemSplit.h"
+#include "source/Scan.h"
 
 namespace scrivlock::source {
 
 char* FormatRecordNumber(char* out, int32_t value) {
   if (value >= 0 && value <= 99999999) {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    uint32_t v = static_cast<uint32_t>(value);
-    for (int i = 6; i >= 0; i -= 2, v /= 100) std::memcpy(out + i, kPairs + 2 * (v % 100), 2);
+    scan::FormatEightDigits(out, static_cast<uint32_t>(value));
     return out + 8;
   }
   char digits[16];
@@ -47,12 +43,9 @@ std::string TTipoNumero::ToText() const {
 namespace {
 
 bool ReadDigits8(const char* p, int32_t& value) {
-  int32_t v = 0;
-  for (int i = 0; i < 8; ++i) {
-    if (p[i] < '0' || p[i] > '9') return false;
-    v = v * 10 + (p[i] - '0');
-  }
-  value = v;
+  uint32_t v;
+  if (!scan::ReadEightDigits(p, v)) return false;
+  value = static_cast<int32_t>(v);
   return true;
 }
 
