@@ -20,7 +20,8 @@ namespace scrivlock::source {
 
 class TOutput {
  public:
-  static constexpr size_t kSpill = 64;
+  static constexpr size_t kShort = 128;
+  static constexpr size_t kSpill = kShort;
 
   // Appends after the bytes that `text` holds. However the writer ends, `text`
   // is left holding just what was written.
@@ -39,17 +40,20 @@ class TOutput {
   size_t Size() const { return static_cast<size_t>(FCursor - FText.data()); }
 
   // Appends [from, to). `limit` ends the readable bytes around them: a short
-  // copy reads a little past `to` when the text lasts that long.
+  // copy reads past `to` when the text lasts that long.
   void Copy(const char* from, const char* to, const char* limit) {
     const size_t count = static_cast<size_t>(to - from);
     CopyTo(Room(count), from, count, limit);
     FCursor += count;
   }
 
-  // Copies `count` bytes to `out`, which has room for count + kSpill.
+  // Copies `count` bytes to `out`, which has room for count + kSpill. Most
+  // runs of code and comment texts are short, and copying a fixed kShort bytes
+  // whatever their length spares a branch that the processor cannot foresee.
   static void CopyTo(char* out, const char* from, size_t count, const char* limit) {
-    if (count <= 128 && static_cast<size_t>(limit - from) >= count + 32) {
-      for (size_t i = 0; i < count; i += 32) std::memcpy(out + i, from + i, 32);
+    if (static_cast<size_t>(limit - from) >= kShort) {
+      std::memcpy(out, from, kShort);
+      if (count > kShort) std::memcpy(out + kShort, from + kShort, count - kShort);
     } else {
       std::memcpy(out, from, count);
     }
@@ -64,7 +68,7 @@ class TOutput {
   }
 
  private:
-  static constexpr size_t kSlice = 32 * 1024;
+  static constexpr size_t kSlice = 4 * 1024;
 
   __attribute__((noinline)) void Grow(size_t count) {
     const size_t at = Size();

@@ -105,8 +105,12 @@ class TModuleReader {
     if (!scan::ReadEightDigits(text, number) || !scan::ReadEightDigits(text + 16, length)) {
       return false;
     }
+    uint64_t name;
+    std::memcpy(&name, text + 8, 8);
     for (int i = 0; i < 4; ++i) {
-      if (std::memcmp(text + 8, kNames[i], 8) == 0) {
+      uint64_t known;
+      std::memcpy(&known, kNames[i], 8);
+      if (name == known) {
         record.Number = static_cast<int32_t>(number);
         record.Kind = kKinds[i];
         record.Length = static_cast<int32_t>(length);
@@ -205,6 +209,34 @@ struct TWalk {
     return true;
   }
 
+  // Walks code a block at a time from `p`, literals skipped and markers put
+  // back, up to the first special place that needs a step of the state walk:
+  // a comment added after uncommenting, or the last bytes of the text. Leaves
+  // `p` there and `literal` saying whether it is inside a literal. False when
+  // a marker stopped the walk.
+  template <class TFinder>
+  bool Skim(const char*& p, bool& literal) {
+    uint64_t inside = 0;
+    for (; end - p > static_cast<ptrdiff_t>(scan::kBlock); p += scan::kBlock) {
+      for (uint64_t opens = scan::CodeOpens<TFinder>(p, inside); opens; opens &= opens - 1) {
+        const char* q = p + __builtin_ctzll(opens);
+        int32_t number;
+        if (const size_t length = scan::MatchMarker(q, end, number)) {
+          // A marker holds no special byte, so the block's other bits still stand.
+          if (!Place<TFinder>(q, number)) return false;
+          kept = q + length;
+        } else if (q[1] == '$' || (q[0] == '(' && q + 2 < end && q[2] == '$')) {
+          // A directive: its text is walked as code.
+        } else {
+          p = q;
+          return true;
+        }
+      }
+    }
+    literal = inside != 0;
+    return true;
+  }
+
   template <class TFinder>
   bool Run() {
     TWalkState state = wsCode;
@@ -214,6 +246,12 @@ struct TWalk {
     while (p < end) {
       switch (state) {
         case wsCode: {
+          bool literal = false;
+          if (!Skim<TFinder>(p, literal)) return false;
+          if (literal) {
+            state = wsString;
+            break;
+          }
           const char* q = TFinder::Special(p, end);
           if (q == end) {
             p = end;

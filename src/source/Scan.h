@@ -29,7 +29,10 @@ inline bool IsSpecial(const char* p, const char* end) {
 
 // Each finder has
 //   Special(p, end): the first special place in [p, end), or end;
-//   Find(p, end, c): the first `c` in [p, end), or end.
+//   Find(p, end, c): the first `c` in [p, end), or end;
+//   Block(p, quotes, opens): bit i set for each quote, and for each "{", "(*"
+//     and "//", at p + i of the 64 bytes at p (65 must be readable);
+//   Parity(bits): bit i set when an odd number of bits stand at or below i.
 struct TScalarFinder {
   static const char* Special(const char* p, const char* end) {
     while (p < end && !IsSpecial(p, end)) ++p;
@@ -38,6 +41,19 @@ struct TScalarFinder {
   static const char* Find(const char* p, const char* end, char c) {
     while (p < end && *p != c) ++p;
     return p;
+  }
+  static uint64_t Parity(uint64_t bits) {
+    for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
+    return bits;
+  }
+  static void Block(const char* p, uint64_t& quotes, uint64_t& opens) {
+    quotes = opens = 0;
+    for (int i = 0; i < 64; ++i) {
+      quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
+      opens |= static_cast<uint64_t>(p[i] == '{' || (p[i] == '(' && p[i + 1] == '*') ||
+                                     (p[i] == '/' && p[i + 1] == '/'))
+               << i;
+    }
   }
 };
 
@@ -81,6 +97,24 @@ struct TSse2Finder {
     }
     return TScalarFinder::Find(p, end, c);
   }
+  static uint64_t Parity(uint64_t bits) { return TScalarFinder::Parity(bits); }
+  static void Block(const char* p, uint64_t& quotes, uint64_t& opens) {
+    _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
+    quotes = opens = 0;
+    for (int i = 0; i < 64; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+      const __m128i pair = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('(')),
+                                                      _mm_cmpeq_epi8(w, _mm_set1_epi8('*'))),
+                                        _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
+                                                      _mm_cmpeq_epi8(w, _mm_set1_epi8('/'))));
+      const __m128i open = _mm_or_si128(pair, _mm_cmpeq_epi8(v, _mm_set1_epi8('{')));
+      quotes |= static_cast<uint64_t>(static_cast<uint16_t>(
+                    _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))))
+                << i;
+      opens |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(open))) << i;
+    }
+  }
 };
 
 struct TAvx2Finder {
@@ -119,6 +153,32 @@ struct TAvx2Finder {
     }
     return TSse2Finder::Find(p, end, c);
   }
+  // A carry-less multiplication by all ones is the running parity in one step.
+  __attribute__((target("avx2,pclmul"))) static uint64_t Parity(uint64_t bits) {
+    const __m128i product =
+        _mm_clmulepi64_si128(_mm_cvtsi64_si128(static_cast<int64_t>(bits)), _mm_set1_epi8(-1), 0);
+    return static_cast<uint64_t>(_mm_cvtsi128_si64(product));
+  }
+  __attribute__((target("avx2"))) static void Block(const char* p, uint64_t& quotes,
+                                                    uint64_t& opens) {
+    _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
+    uint32_t halves[2][2];
+    for (int i = 0; i < 2; ++i) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
+      const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i + 1));
+      const __m256i pair =
+          _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('(')),
+                                           _mm256_cmpeq_epi8(w, _mm256_set1_epi8('*'))),
+                          _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')),
+                                           _mm256_cmpeq_epi8(w, _mm256_set1_epi8('/'))));
+      const __m256i open = _mm256_or_si256(pair, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('{')));
+      halves[i][0] =
+          static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\''))));
+      halves[i][1] = static_cast<uint32_t>(_mm256_movemask_epi8(open));
+    }
+    quotes = halves[0][0] | static_cast<uint64_t>(halves[1][0]) << 32;
+    opens = halves[0][1] | static_cast<uint64_t>(halves[1][1]) << 32;
+  }
 };
 
 bool HasAvx2();
@@ -126,7 +186,7 @@ bool HasAvx2();
 // Runs work.Run<TFinder>() with the widest finder. `flatten` inlines the whole
 // loop, finder included, into a copy compiled for that instruction set.
 template <class TWork>
-__attribute__((target("avx2"), flatten)) auto RunAvx2(TWork& work) {
+__attribute__((target("avx2,pclmul"), flatten)) auto RunAvx2(TWork& work) {
   return work.template Run<TAvx2Finder>();
 }
 template <class TWork>
@@ -152,6 +212,40 @@ const char* FindParenClose(const char* p, const char* end) {
     if (q[-1] == '*') return q - 1;
   }
   return end;
+}
+
+// Literals are skipped a block at a time: a bit is inside a literal when an odd
+// number of quotes stands at or before it (a doubled quote closes and reopens),
+// so the running parity of the quotes masks out what literals hold.
+constexpr size_t kBlock = 64;
+
+// The "{", "(*" and "//" outside literals among the 64 bytes at `p`, as bits
+// (p + 65 must be readable). `literal` is all ones when a literal is open at
+// `p`, zero when not, and is left saying the same of p + 64.
+template <class TFinder>
+uint64_t CodeOpens(const char* p, uint64_t& literal) {
+  uint64_t quotes;
+  uint64_t opens;
+  TFinder::Block(p, quotes, opens);
+  const uint64_t inside = TFinder::Parity(quotes) ^ literal;
+  literal = static_cast<uint64_t>(static_cast<int64_t>(inside) >> 63);
+  return opens & ~inside;
+}
+
+// The first special place at or after `p`, which is in code, that is not
+// inside a literal (or a quote that opens one near the end), or end.
+template <class TFinder>
+const char* NextInCode(const char* p, const char* end) {
+  uint64_t literal = 0;
+  for (; end - p > static_cast<ptrdiff_t>(kBlock); p += kBlock) {
+    if (const uint64_t opens = CodeOpens<TFinder>(p, literal)) return p + __builtin_ctzll(opens);
+  }
+  if (literal) {
+    const char* close = TFinder::Find(p, end, '\'');
+    if (close == end) return end;
+    p = close + 1;
+  }
+  return TFinder::Special(p, end);
 }
 
 // A comment marker is "{#", 1 to 10 decimal digits of a number that fits in 32

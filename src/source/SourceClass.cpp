@@ -145,12 +145,13 @@ struct TStrip {
     };
 
     while (p < end) {
-      const char* q = TFinder::Special(p, end);
+      const char* q = scan::NextInCode<TFinder>(p, end);
       if (q == end) break;
       const char next = q + 1 < end ? q[1] : '\0';
       switch (*q) {
         case '\'': {
           // A literal runs to the next quote; a doubled quote closes and reopens it.
+          // (Only near the end: elsewhere literals are skipped with the code.)
           const char* close = TFinder::Find(q + 1, end, '\'');
           p = close < end ? close + 1 : end;
           break;
