@@ -1,6 +1,9 @@
 #include "commands/Commands.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/Error.h"
@@ -21,6 +24,21 @@ using expert::ToolServices;
 
 namespace {
 
+// Asks for huge pages under the unused capacity of `bytes`. Fresh memory is
+// paid for page by page when first written; for a text of a hundred megabytes
+// in pages of 4 KiB that costs more than copying the text.
+void AdviseHugePages(std::string& bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  const auto from = reinterpret_cast<uintptr_t>(bytes.data() + bytes.size());
+  const auto to = reinterpret_cast<uintptr_t>(bytes.data() + bytes.capacity());
+  const uintptr_t first = (from + kHuge - 1) & ~(kHuge - 1), last = to & ~(kHuge - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)bytes;
+#endif
+}
+
 // Gives `stream` room for `capacity` bytes, so that a big text is allocated
 // once instead of growing by copies. Only a hint: a capacity that is out of
 // range or cannot be had is ignored, and the stream grows as it must.
@@ -29,7 +47,9 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
   try {
     stream.Reserve(capacity);
   } catch (...) {
+    return;
   }
+  AdviseHugePages(stream.Bytes());
 }
 
 // Reads one chunk at `position` into the end of `stream` without a copy in
@@ -275,6 +295,7 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     // bound for any but a unit of tiny comments. Pages never written cost no
     // memory.
     TryReserve(module, source.Size());
+    TryReserve(stripped, source.Size() + 64);
     if (!processor.UnComment(source, stripped, module, newIdent)) {
       site.ShowMessage(MsgNotUncommentable(unitFile));
       return false;
@@ -358,6 +379,7 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   source::TSourceClass processor;
   stripped.Seek(0);
   module.Seek(0);
+  TryReserve(restored, stripped.Size() + module.Size());
   if (!processor.ReComment(stripped, module, restored)) {
     site.ShowMessage(MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe()));
     return false;
