@@ -77,12 +77,30 @@ const ScanCase kScans[] = {
 };
 
 TEST(UnCommentTest, StripsCommentsKeepsCodeLiteralsAndDirectives) {
-  for (const ScanCase& c : kScans) {
-    const auto r = Uncomment(c.text);
-    ASSERT_TRUE(r.ok) << c.name;
-    EXPECT_EQ(r.stripped, c.stripped + "{#" + std::to_string(c.entries.size() + 1) + "}") << c.name;
-    EXPECT_EQ(r.module, ModuleText(c.entries)) << c.name;
+  // Code in front moves each case across the places where the scan's blocks of
+  // 64 bytes begin and end, and into the last bytes it looks at one by one.
+  for (size_t pad = 0; pad <= 140; ++pad) {
+    const std::string code(pad, 'x');
+    for (const ScanCase& c : kScans) {
+      const auto r = Uncomment(code + c.text);
+      ASSERT_TRUE(r.ok) << c.name;
+      EXPECT_EQ(r.stripped, code + c.stripped + "{#" + std::to_string(c.entries.size() + 1) + "}")
+          << c.name << " after " << pad;
+      EXPECT_EQ(r.module, ModuleText(c.entries)) << c.name << " after " << pad;
+    }
   }
+}
+
+TEST(UnCommentTest, LiteralsAndCommentsLongerThanABlock) {
+  const std::string lit = "'" + std::string(150, '{') + "''(*//" + std::string(70, 'a') + "'";
+  const std::string text = "x := " + lit + "; { it's " + std::string(100, '\'') + " }" + lit +
+                           "// " + std::string(130, '\'') + "\n" + lit + "{c}";
+  const auto r = Uncomment(text);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.stripped, "x := " + lit + "; {#1}" + lit + "{#2}" + lit + "{#3}{#4}");
+  EXPECT_EQ(r.module, ModuleText({{"Keys", " it's " + std::string(100, '\'') + " "},
+                                  {"Bars", " " + std::string(130, '\'') + "\n"},
+                                  {"Keys", "c"}}));
 }
 
 TEST(UnCommentTest, RefusesWrongExtensionsAndMarkedUnits) {
