@@ -44,35 +44,41 @@ void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCo
   module.append("'\r\n", 3);
 }
 
-// The scan's writer of markers and entries. Entry numbers only ever go up by
-// one, so the number is kept as text, in the marker and in the record head, and
-// counted up in place rather than formatted anew for every comment.
+// The scan's writer of markers and entries. The marker and the record head are
+// stored straight into the outputs from registers: bytes put together in a
+// buffer first and then copied as a whole would wait for the buffer's stores.
 class TEntryWriter {
  public:
   TEntryWriter(TOutput& stripped, TOutput& module, int32_t& count, const char* limit)
       : FStripped(stripped), FModule(module), FCount(count), FLimit(limit) {
-    std::memcpy(FHead, "(*00000000,      ,00000000*)\r\n'", 31);
-    if (Fast()) {
-      FormatRecordNumber(FHead + 2, FCount);
-      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
-    }
+    CountWidth();
   }
 
   // One marker and one entry; `text` lies in the source, which is readable up to `limit`.
   void Write(TCommentKind kind, const char* text, size_t length) {
     if (!Fast() || length > 99999999) return WriteSlowly(kind, std::string_view(text, length));
     ++FCount;
-    CountUp(FHead + 2, FHead + 9);
-    if (!CountUp(FMarker + 2, FMarker + FMarkerLength - 2)) {
-      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
+    if (FCount >= FNextWidth) {
+      ++FWidth;
+      FNextWidth *= 10;
     }
-    std::memcpy(FStripped.Room(sizeof FMarker), FMarker, sizeof FMarker);
-    FStripped.Advance(FMarkerLength);
+    const uint64_t number = scan::EightDigits(static_cast<uint32_t>(FCount));
 
-    std::memcpy(FHead + 10, kNames[kind], 8);
-    scan::FormatEightDigits(FHead + 18, static_cast<uint32_t>(length));
+    char* marker = FStripped.Room(16);
+    const uint64_t significant = number >> (8 * (8 - FWidth));
+    std::memcpy(marker, "{#", 2);
+    std::memcpy(marker + 2, &significant, 8);
+    marker[2 + FWidth] = '}';
+    FStripped.Advance(3 + static_cast<size_t>(FWidth));
+
+    // "(*" number "," name "," length "*)" CR LF "'" text "'" CR LF
+    const uint64_t digits = scan::EightDigits(static_cast<uint32_t>(length));
     char* out = FModule.Room(31 + length + 3);
-    std::memcpy(out, FHead, 32);  // the head is 31 bytes; one more spills
+    std::memcpy(out, "(*", 2);
+    std::memcpy(out + 2, &number, 8);
+    std::memcpy(out + 10, kNames[kind], 8);
+    std::memcpy(out + 18, &digits, 8);
+    std::memcpy(out + 26, "*)\r\n'\0\0", 8);  // five bytes and a spill
     TOutput::CopyTo(out + 31, text, length, FLimit);
     std::memcpy(out + 31 + length, "'\r\n", 4);
     FModule.Advance(31 + length + 3);
@@ -84,13 +90,14 @@ class TEntryWriter {
 
   bool Fast() const { return FCount >= 0 && FCount < kLastFast; }
 
-  // Adds one to the decimal digits [first, last]; false when they were all nines.
-  static bool CountUp(char* first, char* last) {
-    for (char* digit = last; digit >= first; --digit) {
-      if (++*digit <= '9') return true;
-      *digit = '0';
+  // The marker's width for numbers from FCount + 1 on, and where it grows.
+  void CountWidth() {
+    FWidth = 1;
+    FNextWidth = 10;
+    while (FNextWidth <= FCount) {
+      ++FWidth;
+      FNextWidth *= 10;
     }
-    return false;
   }
 
   __attribute__((noinline)) void WriteSlowly(TCommentKind kind, std::string_view text) {
@@ -110,19 +117,15 @@ class TEntryWriter {
     std::memcpy(out, text.data(), text.size());
     std::memcpy(out + text.size(), "'\r\n", 3);
     FModule.Advance(static_cast<size_t>(out - head) + text.size() + 3);
-    if (FCount >= 0 && FCount < kLastFast) {  // a long text leaves the counting as it was
-      FormatRecordNumber(FHead + 2, FCount);
-      FMarkerLength = static_cast<size_t>(scan::FormatMarker(FMarker, FCount) - FMarker);
-    }
+    CountWidth();
   }
 
   TOutput& FStripped;
   TOutput& FModule;
   int32_t& FCount;
   const char* FLimit;
-  char FHead[32] = {};    // "(*" number "," name "," length "*)" CR LF "'"
-  char FMarker[16] = {};  // "{#" number "}"
-  size_t FMarkerLength = 0;
+  int FWidth = 1;           // digits of the next marker's number
+  int64_t FNextWidth = 10;  // the first number with one digit more
 };
 
 // The scan over a unit's text, compiled once per finder.
