@@ -1,9 +1,6 @@
 #include "commands/Commands.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdint>
 #include <vector>
 
 #include "base/Error.h"
@@ -24,21 +21,6 @@ using expert::ToolServices;
 
 namespace {
 
-// Asks for huge pages under the unused capacity of `bytes`. Fresh memory is
-// paid for page by page when first written; for a text of a hundred megabytes
-// in pages of 4 KiB that costs more than copying the text.
-void AdviseHugePages(std::string& bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  const auto from = reinterpret_cast<uintptr_t>(bytes.data() + bytes.size());
-  const auto to = reinterpret_cast<uintptr_t>(bytes.data() + bytes.capacity());
-  const uintptr_t first = (from + kHuge - 1) & ~(kHuge - 1), last = to & ~(kHuge - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)bytes;
-#endif
-}
-
 // Gives `stream` room for `capacity` bytes, so that a big text is allocated
 // once instead of growing by copies. Only a hint: a capacity that is out of
 // range or cannot be had is ignored, and the stream grows as it must.
@@ -47,9 +29,7 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
   try {
     stream.Reserve(capacity);
   } catch (...) {
-    return;
   }
-  AdviseHugePages(stream.Bytes());
 }
 
 // Reads one chunk at `position` into the end of `stream` without a copy in
@@ -217,7 +197,6 @@ bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
   try {
     TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
     if (!editor) return false;
-    const int64_t oldLength = ReadEditorText(*editor, nullptr, clCountOnly);
     // The stream's bytes are a std::string, which keeps a terminating zero: the
     // writer's text ends there, or at the first zero byte of the stream. So the
     // writer reads the stream in place, not a zero-terminated copy of it.
@@ -227,9 +206,10 @@ bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
     TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
     if (!writer) return false;
     if (!writer->Insert(text)) return false;
-    // Writer positions are those of the old text (see EditIntf.h): this removes
-    // all of its oldLength characters.
-    if (!writer->DeleteTo(static_cast<int32_t>(oldLength - 1))) return false;
+    // Writer positions are those of the old text, and a position past its end
+    // stops there (see EditIntf.h): this removes all of it, whatever its length,
+    // without reading it only to count it.
+    if (!writer->DeleteTo(static_cast<int32_t>(TByteStream::kMaxSize - 1))) return false;
     writer.Reset();  // the host applies the writer's changes when it is released
     return true;
   } catch (...) {
@@ -295,7 +275,6 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     // bound for any but a unit of tiny comments. Pages never written cost no
     // memory.
     TryReserve(module, source.Size());
-    TryReserve(stripped, source.Size() + 64);
     if (!processor.UnComment(source, stripped, module, newIdent)) {
       site.ShowMessage(MsgNotUncommentable(unitFile));
       return false;
@@ -354,7 +333,6 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   const std::string unitFile = unitFileArg;
   TButtonsDisabled disabled(site, cbUnComment, cbReComment);
   TByteStream restored, stripped, module;
-
   if (ReadModuleText(unitFile, &stripped, clWhole) == 0) {
     site.ShowMessage(MsgCannotRead(unitFile));
     return false;
@@ -379,7 +357,6 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   source::TSourceClass processor;
   stripped.Seek(0);
   module.Seek(0);
-  TryReserve(restored, stripped.Size() + module.Size());
   if (!processor.ReComment(stripped, module, restored)) {
     site.ShowMessage(MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe()));
     return false;
@@ -391,7 +368,6 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   }
   FreeStream(stripped);
   FreeStream(module);
-
   restored.Seek(0);
   WriteModuleText(unitFile, &restored);
   // The module's file goes only once the unit's buffer holds every comment.
