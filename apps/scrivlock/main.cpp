@@ -78,7 +78,13 @@ int RunCommand(bool uncomment, const std::string& unitArg, const std::string& pr
     TConsoleSite site(host);
     const bool done = uncomment ? commands::UnCommentUnit(site, units, unitFile)
                                 : commands::ReCommentUnit(site, units, unitFile);
-    if (!done) return ecRefused;
+    if (!done) {
+      // A draft the host could not write (say, on a full disk) is an error,
+      // not the unit's fault.
+      if (host.WriteError().empty()) return ecRefused;
+      std::cerr << "scrivlock: " << host.WriteError() << "\n";
+      return ecError;
+    }
 
     const std::vector<TFileHost::TChange> changes = host.PendingChanges();
     if (dryRun) {

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -37,11 +38,12 @@ class TScrivlockToolTest : public ::testing::Test {
   }
   ~TScrivlockToolTest() override { fs::remove_all(FRoot); }
 
-  // Runs the tool in the demo folder.
-  TRun Run(const std::string& arguments) const {
+  // Runs the tool in the demo folder, after the shell commands in `prefix`.
+  TRun Run(const std::string& arguments, const std::string& prefix = "") const {
     const fs::path out = FRoot / "out", err = FRoot / "err";
-    const std::string command = "cd '" + FDemo.string() + "' && '" SCRIVLOCK_TOOL "' " + arguments +
-                                " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const std::string command = "cd '" + FDemo.string() + "' && " + prefix +
+                                "'" SCRIVLOCK_TOOL "' " + arguments + " >'" + out.string() +
+                                "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
   }
@@ -139,6 +141,35 @@ TEST_F(TScrivlockToolTest, UnitsOfSeveralChunksComeBackByteForByte) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_EQ(ReadFile(FDemo / "Big.pas"), unit);
     EXPECT_FALSE(fs::exists(FDemo / "Unit1.pas"));
+  }
+}
+
+// A file-size limit makes writes fail as a full disk does, or, when the
+// process takes the system's signal for it, kills the tool halfway through its
+// writing. Either way every file is as it was and nothing is left behind.
+TEST_F(TScrivlockToolTest, AWriteThatFailsOrDiesHalfwayChangesNoFile) {
+  const std::string greeter = ReadFile(FDemo / "Greeter.pas");
+  std::string unit;
+  while (unit.size() < 300000) unit += greeter;
+  std::ofstream(FDemo / "Big.pas", std::ios::binary) << unit;
+  const auto before = Snapshot();
+  struct TCase {
+    const char* Name;
+    const char* Signal;  // the shell's trap for SIGXFSZ
+    int ExitCode;
+    const char* Message;
+  };
+  const TCase cases[] = {
+      {"a failed write", "trap '' XFSZ; ", 2, "scrivlock: cannot write the new text of "},
+      {"killed while writing", "", 128 + SIGXFSZ, ""},  // as the shell reports it
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    // ulimit counts blocks of 512 bytes: the stripped unit does not fit.
+    const TRun run = Run("uncomment Big.pas", std::string(c.Signal) + "ulimit -f 200; ");
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Err;
+    EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+    EXPECT_EQ(Snapshot(), before);
   }
 }
 

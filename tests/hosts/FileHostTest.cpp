@@ -1,8 +1,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -81,57 +84,76 @@ TEST_F(TFileHostTest, ListsThePasUnitsAndProposesTheFirstFreeUnitName) {
   EXPECT_THROW(TFileHost(PathOf("missing/")), TError);
 }
 
+// Drafts kept in unnamed files and in named ones give the same results and
+// leave no file behind.
 TEST_F(TFileHostTest, CommitWritesNewFilesThenRewritesThenDeletes) {
-  Write("Main.pas", "old main");
-  Write("Gone.pas", "to be deleted");
-  TFileHost host(FFolder.string());
-  TIToolServices& services = *host.ToolServices();
-  {
-    TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
-        "", "", "", "", nullptr, nullptr, CreateFlag(cmAddToProject) | CreateFlag(cmUnNamed)));
-    ASSERT_TRUE(created);
+  for (const TFileHost::TDrafts drafts : {TFileHost::dsUnnamed, TFileHost::dsNamed}) {
+    SCOPED_TRACE(drafts == TFileHost::dsNamed ? "named drafts" : "unnamed drafts");
+    fs::remove_all(FFolder);
+    fs::create_directories(FFolder);
+    Write("Main.pas", "old main");
+    Write("Gone.pas", "to be deleted");
+    fs::permissions(PathOf("Main.pas"), fs::perms::owner_read | fs::perms::owner_write);
+    TFileHost host(FFolder.string(), drafts);
+    TIToolServices& services = *host.ToolServices();
+    {
+      TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
+          "", "", "", "", nullptr, nullptr, CreateFlag(cmAddToProject) | CreateFlag(cmUnNamed)));
+      ASSERT_TRUE(created);
+    }
+    Replace(services, PathOf("Unit1.pas"), "the module");
+    Replace(services, PathOf("Main.pas"), "new main");
+    host.ScheduleDelete(PathOf("Gone.pas"));
+    EXPECT_EQ(Read("Main.pas"), "old main") << "no file changes before Commit";
+    EXPECT_FALSE(fs::exists(PathOf("Unit1.pas")));
+    EXPECT_EQ(host.LiveInterfaces(), 0);
+
+    const std::vector<TFileHost::TChange> changes = host.PendingChanges();
+    ASSERT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes[0].Kind, TFileHost::ckCreate);
+    EXPECT_EQ(changes[0].FileName, PathOf("Unit1.pas"));
+    EXPECT_EQ(changes[1].Kind, TFileHost::ckRewrite);
+    EXPECT_EQ(changes[2].Kind, TFileHost::ckDelete);
+
+    std::string error;
+    ASSERT_TRUE(host.Commit(&error)) << error;
+    EXPECT_EQ(Listing(),
+              (std::vector<std::string>{"Main.pas", "Unit1.pas"}));  // no temporary file left
+    EXPECT_EQ(Read("Main.pas"), "new main");
+    EXPECT_EQ(Read("Unit1.pas"), "the module");
+    EXPECT_EQ(fs::status(PathOf("Main.pas")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << "a rewritten file keeps its permissions";
+    EXPECT_TRUE(host.PendingChanges().empty());
   }
-  Replace(services, PathOf("Unit1.pas"), "the module");
-  Replace(services, PathOf("Main.pas"), "new main");
-  host.ScheduleDelete(PathOf("Gone.pas"));
-  EXPECT_EQ(Read("Main.pas"), "old main") << "nothing reaches the disk before Commit";
-  EXPECT_EQ(host.LiveInterfaces(), 0);
-
-  const std::vector<TFileHost::TChange> changes = host.PendingChanges();
-  ASSERT_EQ(changes.size(), 3u);
-  EXPECT_EQ(changes[0].Kind, TFileHost::ckCreate);
-  EXPECT_EQ(changes[0].FileName, PathOf("Unit1.pas"));
-  EXPECT_EQ(changes[1].Kind, TFileHost::ckRewrite);
-  EXPECT_EQ(changes[2].Kind, TFileHost::ckDelete);
-
-  std::string error;
-  ASSERT_TRUE(host.Commit(&error)) << error;
-  EXPECT_EQ(Listing(),
-            (std::vector<std::string>{"Main.pas", "Unit1.pas"}));  // no temporary file left
-  EXPECT_EQ(Read("Main.pas"), "new main");
-  EXPECT_EQ(Read("Unit1.pas"), "the module");
-  EXPECT_TRUE(host.PendingChanges().empty());
 }
 
 TEST_F(TFileHostTest, AFailedWriteLeavesTheFilesAfterItUntouched) {
-  Write("Main.pas", "old main");
-  TFileHost host(FFolder.string());
-  TIToolServices& services = *host.ToolServices();
-  {
-    TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
-        "", "", "", "", nullptr, nullptr, CreateFlag(cmUnNamed) | CreateFlag(cmNewUnit)));
-    ASSERT_TRUE(created);
+  for (const TFileHost::TDrafts drafts : {TFileHost::dsUnnamed, TFileHost::dsNamed}) {
+    SCOPED_TRACE(drafts == TFileHost::dsNamed ? "named drafts" : "unnamed drafts");
+    fs::remove_all(FFolder);
+    fs::create_directories(FFolder);
+    Write("Main.pas", "old main");
+    {
+      TFileHost host(FFolder.string(), drafts);
+      TIToolServices& services = *host.ToolServices();
+      {
+        TInterfacePtr<TIModuleInterface> created(services.CreateModuleEx(
+            "", "", "", "", nullptr, nullptr, CreateFlag(cmUnNamed) | CreateFlag(cmNewUnit)));
+        ASSERT_TRUE(created);
+      }
+      Replace(services, PathOf("Main.pas"), "stripped main");
+      // Another program takes the new unit's name before the commit: the module
+      // cannot be written, so the unit must keep its text.
+      Write("Unit1.pas", "someone else's");
+      std::string error;
+      EXPECT_FALSE(host.Commit(&error));
+      EXPECT_NE(error.find("Unit1.pas"), std::string::npos) << error;
+      EXPECT_EQ(Read("Main.pas"), "old main");
+      EXPECT_EQ(Read("Unit1.pas"), "someone else's");
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"Main.pas", "Unit1.pas"}));
   }
-  Replace(services, PathOf("Main.pas"), "stripped main");
-  // Another program takes the new unit's name before the commit: the module
-  // cannot be written, so the unit must keep its text.
-  Write("Unit1.pas", "someone else's");
-  std::string error;
-  EXPECT_FALSE(host.Commit(&error));
-  EXPECT_NE(error.find("Unit1.pas"), std::string::npos) << error;
-  EXPECT_EQ(Read("Main.pas"), "old main");
-  EXPECT_EQ(Read("Unit1.pas"), "someone else's");
-  EXPECT_EQ(Listing(), (std::vector<std::string>{"Main.pas", "Unit1.pas"}));
 }
 
 TEST_F(TFileHostTest, ReadersReadOnlyWhatTheyAskFor) {
@@ -153,7 +175,7 @@ TEST_F(TFileHostTest, ReadersReadOnlyWhatTheyAskFor) {
 }
 
 // A writer starts from the text of the buffer: the file while nothing changed
-// it, else the text in memory. Both give the same results.
+// it, else its draft. Both give the same results.
 TEST_F(TFileHostTest, WriterPositionsAreThoseOfTheOriginalText) {
   struct TCase {
     const char* Name;
@@ -205,6 +227,62 @@ TEST_F(TFileHostTest, WriterPositionsAreThoseOfTheOriginalText) {
       EXPECT_EQ(Read("Main.pas"), inMemory ? "old" : "abcdef") << "the file waits for Commit";
     }
   }
+}
+
+// Long runs of kept characters move between files within the system rather
+// than through memory; they must land where the short ones would.
+TEST_F(TFileHostTest, WritersKeepLongRunsOfTheOriginalText) {
+  std::string original(300000, ' ');
+  for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<char>('a' + i % 23);
+  const std::string head = original.substr(0, 100000), tail = original.substr(250000);
+  for (const bool fromDraft : {false, true}) {
+    SCOPED_TRACE(fromDraft ? "from a draft" : "from the file");
+    Write("Main.pas", fromDraft ? "old" : original);
+    TFileHost host(FFolder.string());
+    TIToolServices& services = *host.ToolServices();
+    if (fromDraft) Replace(services, PathOf("Main.pas"), original.c_str());
+    TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(PathOf("Main.pas")));
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    {
+      TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
+      ASSERT_TRUE(writer);
+      EXPECT_TRUE(writer->Insert("<"));
+      EXPECT_TRUE(writer->CopyTo(99999));
+      EXPECT_TRUE(writer->Insert("|"));
+      EXPECT_TRUE(writer->DeleteTo(249999));
+    }
+    EXPECT_EQ(TextOf(*editor), "<" + head + "|" + tail);
+    std::string error;
+    ASSERT_TRUE(host.Commit(&error)) << error;
+    EXPECT_EQ(Read("Main.pas"), "<" + head + "|" + tail);
+  }
+}
+
+// Writing past the size the process may give a file fails as a full disk
+// does: the writer changes nothing and the host tells which file and why.
+TEST_F(TFileHostTest, AWriterThatCannotWriteChangesNothingAndTellsWhy) {
+  Write("Main.pas", "old main");
+  TFileHost host(FFolder.string());
+  TIToolServices& services = *host.ToolServices();
+  const std::string big(300000, 'x');
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 100000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  Replace(services, PathOf("Main.pas"), big.c_str());
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, savedSignal);
+
+  TInterfacePtr<TIModuleInterface> module(services.GetModuleInterface(PathOf("Main.pas")));
+  TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+  EXPECT_EQ(TextOf(*editor), "old main");
+  EXPECT_FALSE(editor->BufferModified());
+  EXPECT_TRUE(host.PendingChanges().empty());
+  EXPECT_NE(host.WriteError().find(PathOf("Main.pas")), std::string::npos) << host.WriteError();
+  EXPECT_NE(host.WriteError().find(std::strerror(EFBIG)), std::string::npos) << host.WriteError();
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"Main.pas"}));
 }
 
 TEST_F(TFileHostTest, ReadersTellTheLengthOfTheText) {

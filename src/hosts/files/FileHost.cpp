@@ -32,10 +32,6 @@ std::string SystemError(const std::string& what, const std::string& fileName) {
   return what + " " + fileName + ": " + std::strerror(errno);
 }
 
-// A buffer's whole text, never changed in place: a writer that starts from it
-// shares it instead of copying it.
-using TText = std::shared_ptr<const std::string>;
-
 // Reads up to `count` bytes at `offset` of `fd`; returns how many (fewer only
 // at the end of the file), or -1 with errno set.
 ssize_t ReadAt(int fd, char* buffer, size_t count, off_t offset) {
@@ -50,9 +46,243 @@ ssize_t ReadAt(int fd, char* buffer, size_t count, off_t offset) {
   return static_cast<ssize_t>(done);
 }
 
+// Writes all `count` bytes; false with errno set when the system takes fewer.
+bool WriteAll(int fd, const char* data, size_t count) {
+  // In pieces of 1 MiB: measured on a 145 MB unit, one write of the whole text
+  // took up to twice as long, the system finding fresh memory for its cache
+  // less readily for one huge write than for many moderate ones.
+  constexpr size_t kPiece = size_t{1} << 20;
+  while (count > 0) {
+    const ssize_t n = ::write(fd, data, std::min(count, kPiece));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void FlushFolder(const std::string& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+std::string FolderOf(const std::string& fileName) {
+  const std::string folder(ExtractFilePath(fileName));
+  return folder.empty() ? "." : folder.substr(0, folder.size() - 1);
+}
+
+// A text a command made for a file, kept in a temporary file in the file's
+// folder until Commit puts it in place. So a text goes to the disk once, while
+// it is made, and a big one costs no memory. Where the system allows, the
+// temporary file has no name until Commit: a process that dies leaves nothing
+// behind. Written once, by one writer, then only read.
+class TDraft {
+ public:
+  TDraft(const TDraft&) = delete;
+  TDraft& operator=(const TDraft&) = delete;
+  ~TDraft() {
+    if (FDescriptor >= 0) ::close(FDescriptor);
+    if (!FTempName.empty()) ::unlink(FTempName.c_str());
+  }
+
+  // A new, empty draft for `fileName`; null with `error` set when the folder
+  // takes no file.
+  static std::unique_ptr<TDraft> Open(const std::string& fileName, bool unnamed,
+                                      std::string& error) {
+    std::unique_ptr<TDraft> draft(new TDraft(fileName));
+    const std::string folder = FolderOf(fileName);
+#ifdef O_TMPFILE
+    if (unnamed) {
+      draft->FDescriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+      // Commit names the file through /proc; without it, a named file is used.
+      if (draft->FDescriptor >= 0 && ::access(draft->ProcName().c_str(), F_OK) != 0) {
+        ::close(draft->FDescriptor);
+        draft->FDescriptor = -1;
+      }
+    }
+#endif
+    if (draft->FDescriptor < 0) {
+      static int serial = 0;
+      const std::string temp = TempNameFor(fileName, ++serial);
+      draft->FDescriptor = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (draft->FDescriptor < 0) {
+        error = SystemError("cannot create", temp);
+        return nullptr;
+      }
+      draft->FTempName = temp;
+    }
+    return draft;
+  }
+
+  int Descriptor() const {
+    return FDescriptor;
+  }
+  size_t Size() const {
+    return FSize;
+  }
+
+  // Appends `count` bytes; false with `error` set when they cannot be written.
+  bool Append(const char* data, size_t count, std::string& error) {
+    if (count < kPendingLimit) {
+      if (FPending.size() + count > kPendingLimit && !Flush(error)) return false;
+      FPending.append(data, count);
+      FSize += count;
+      return true;
+    }
+    if (!Flush(error)) return false;
+    if (!WriteAll(FDescriptor, data, count)) return Fail("cannot write the new text of", error);
+    FSize += count;
+    return true;
+  }
+  // Appends bytes [from, from + count) of the file `fd`; false when the file
+  // no longer holds them (`error` then stays empty) or they cannot be written.
+  bool AppendFrom(int fd, size_t from, size_t count, std::string& error) {
+    if (count == 0) return true;
+    if (count < kPendingLimit) {
+      std::vector<char> bytes(count);
+      if (ReadAt(fd, bytes.data(), count, static_cast<off_t>(from)) !=
+          static_cast<ssize_t>(count)) {
+        return false;
+      }
+      return Append(bytes.data(), count, error);
+    }
+    if (!Flush(error)) return false;
+    // Within the system, without passing through this process's memory.
+    auto at = static_cast<off_t>(from);
+    size_t left = count;
+    while (left > 0) {
+      const ssize_t n = ::copy_file_range(fd, &at, FDescriptor, nullptr, left, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        break;  // not between these files: the rest is copied below through memory
+      }
+      if (n < 0) return Fail("cannot write the new text of", error);
+      if (n == 0) return false;
+      left -= static_cast<size_t>(n);
+    }
+    std::vector<char> piece(std::min(left, size_t{1} << 20));
+    while (left > 0) {
+      const size_t n = std::min(left, piece.size());
+      if (ReadAt(fd, piece.data(), n, at) != static_cast<ssize_t>(n)) return false;
+      if (!WriteAll(FDescriptor, piece.data(), n))
+        return Fail("cannot write the new text of", error);
+      at += static_cast<off_t>(n);
+      left -= n;
+    }
+    FSize += count;
+    return true;
+  }
+  // Writes what is still pending and starts the transfer to the disk, which
+  // then runs while the command goes on; Commit waits for what remains.
+  bool Finish(std::string& error) {
+    if (!Flush(error)) return false;
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(FDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+    return true;
+  }
+
+  // Whether the draft holds the `size` bytes of the file `fd`. False also when
+  // either cannot be read.
+  bool Holds(int fd, size_t size) const {
+    if (size != FSize) return false;
+    constexpr size_t kChunk = 65536;
+    std::vector<char> mine(kChunk), theirs(kChunk);
+    for (size_t at = 0; at < size; at += kChunk) {
+      const size_t n = std::min(kChunk, size - at);
+      const auto offset = static_cast<off_t>(at);
+      if (ReadAt(FDescriptor, mine.data(), n, offset) != static_cast<ssize_t>(n) ||
+          ReadAt(fd, theirs.data(), n, offset) != static_cast<ssize_t>(n) ||
+          std::memcmp(mine.data(), theirs.data(), n) != 0) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Makes the draft the file: flushed to disk, then given the file's name (a
+  // new file never replaces one that appeared meanwhile; a rewritten one, with
+  // the old one's permissions, replaces it at once), then the folder flushed.
+  bool Place(bool isNew, std::string& error) {
+    if (!isNew) {
+      struct stat old {};
+      if (::stat(FFileName.c_str(), &old) == 0) ::fchmod(FDescriptor, old.st_mode & 07777);
+    }
+    if (::fsync(FDescriptor) != 0) return Fail("cannot flush the new text of", error);
+    if (isNew) {
+      // Linking fails when the name is taken.
+      if (!LinkTo(FFileName)) {
+        error = SystemError("cannot create", FFileName);
+        return false;
+      }
+    } else {
+      if (FTempName.empty()) {
+        const std::string temp = TempNameFor(FFileName, 0);
+        ::unlink(temp.c_str());  // left by a process of the same number that died
+        if (!LinkTo(temp)) {
+          error = SystemError("cannot create", temp);
+          return false;
+        }
+        FTempName = temp;
+      }
+      if (::rename(FTempName.c_str(), FFileName.c_str()) != 0) {
+        error = SystemError("cannot replace", FFileName);
+        return false;
+      }
+      FTempName.clear();
+    }
+    FlushFolder(FolderOf(FFileName));
+    return true;
+  }
+
+ private:
+  static constexpr size_t kPendingLimit = 65536;
+
+  explicit TDraft(std::string fileName) : FFileName(std::move(fileName)) {}
+
+  static std::string TempNameFor(const std::string& fileName, int serial) {
+    return FolderOf(fileName) + "/." + std::string(ExtractFileName(fileName)) + ".scrivlock-" +
+           std::to_string(getpid()) + (serial ? "-" + std::to_string(serial) : "") + ".tmp";
+  }
+  std::string ProcName() const {
+    return "/proc/self/fd/" + std::to_string(FDescriptor);
+  }
+  bool LinkTo(const std::string& name) const {
+    if (!FTempName.empty()) return ::link(FTempName.c_str(), name.c_str()) == 0;
+    return ::linkat(AT_FDCWD, ProcName().c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  }
+
+  bool Flush(std::string& error) {
+    if (FPending.empty()) return true;
+    if (!WriteAll(FDescriptor, FPending.data(), FPending.size())) {
+      return Fail("cannot write the new text of", error);
+    }
+    FPending.clear();
+    return true;
+  }
+  bool Fail(const char* what, std::string& error) const {
+    error = SystemError(what, FFileName);
+    return false;
+  }
+
+  std::string FFileName;
+  std::string FTempName;  // the draft's name; empty while it has none
+  int FDescriptor = -1;
+  size_t FSize = 0;
+  std::string FPending;  // small appends, written together
+};
+using TDraftPtr = std::shared_ptr<TDraft>;
+
 struct TFileBuffer {
   std::string FileName;
-  TText Text;             // the whole buffer; null while the file holds it
+  TDraftPtr Text;         // the buffer's text; null while the file holds it
   bool Created = false;   // made by CreateModuleEx, not on disk yet
   bool Modified = false;  // differs from the file
   bool WriterAlive = false;
@@ -66,72 +296,17 @@ std::string UnitIdentOf(std::string_view fileName) {
   return std::string(name);
 }
 
-constexpr size_t kWritePiece = size_t{1} << 20;
-
-// Writes `text` to `fileName` through a temporary file in the same folder:
-// flushed, then renamed over it (or, for a new file, moved there only if no
-// file of that name exists), then the folder flushed.
-bool SaveFileSafely(const std::string& folder, const std::string& fileName, const std::string& text,
-                    bool isNew, std::string* error) {
-  const std::string temp = folder + "/." + std::string(ExtractFileName(fileName)) + ".scrivlock-" +
-                           std::to_string(getpid()) + ".tmp";
-  mode_t mode = 0666;
-  struct stat old {};
-  if (!isNew && ::stat(fileName.c_str(), &old) == 0) mode = old.st_mode & 07777;
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  auto fail = [&](const std::string& what, const std::string& name) {
-    if (error) *error = SystemError(what, name);
-    ::unlink(temp.c_str());
-    return false;
-  };
-  if (fd < 0) return fail("cannot create", temp);
-  size_t done = 0;
-  while (done < text.size()) {
-    // In pieces of 1 MiB: measured on a 145 MB unit, one write of the whole
-    // text took up to twice as long, the system finding fresh memory for its
-    // cache less readily for one huge write than for many moderate ones.
-    const ssize_t n = ::write(fd, text.data() + done, std::min(text.size() - done, kWritePiece));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int saved = errno ? errno : ENOSPC;
-      ::close(fd);
-      errno = saved;
-      return fail("cannot write", temp);
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (!isNew) ::fchmod(fd, mode);
-  if (::fsync(fd) != 0) {
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return fail("cannot flush", temp);
-  }
-  if (::close(fd) != 0) return fail("cannot close", temp);
-  if (isNew) {
-    // link() fails when the name is taken: a new unit never replaces a file.
-    if (::link(temp.c_str(), fileName.c_str()) != 0) return fail("cannot create", fileName);
-    ::unlink(temp.c_str());
-  } else if (::rename(temp.c_str(), fileName.c_str()) != 0) {
-    return fail("cannot replace", fileName);
-  }
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
-}
-
 }  // namespace
 
 struct TFileHost::TState {
   std::string Folder;
+  bool UnnamedDrafts = true;
   std::map<std::string, TFileBufferPtr> Buffers;  // by UpperCase(full name)
   std::vector<TFileBufferPtr> Units;              // listed .pas files, then created ones
   std::vector<std::string> Deletions;
   std::vector<TIAddInNotifier*> AddIns;
   std::unique_ptr<TIToolServices, void (*)(TIToolServices*)> Services{nullptr, nullptr};
+  std::string WriteError;  // the first failure to write a draft
   int Live = 0;
 
   TFileBufferPtr Find(std::string_view fileName) const {
@@ -149,6 +324,15 @@ struct TFileHost::TState {
     std::error_code error;
     return fs::exists(fileName, error);
   }
+  void Failed(const std::string& error) {
+    if (WriteError.empty()) WriteError = error;
+  }
+  TDraftPtr OpenDraft(const std::string& fileName) {
+    std::string error;
+    std::unique_ptr<TDraft> draft = TDraft::Open(fileName, UnnamedDrafts, error);
+    if (!draft) Failed(error);
+    return draft;
+  }
 };
 
 namespace {
@@ -165,8 +349,9 @@ class TCounted : public Base {
   TState& FState;
 };
 
-// Serves the buffer's text while it is in memory, else reads the file, only as
-// far as asked: a search reads 8092 bytes of each unit, not the whole unit.
+// Serves the buffer's text from its draft while it has one, else from the
+// file, only as far as asked: a search reads 8092 bytes of each unit, not the
+// whole unit.
 class TFileReader : public TCounted<TIEditReader> {
  public:
   TFileReader(TState& state, TFileBufferPtr buffer) : TCounted(state), FBuffer(std::move(buffer)) {}
@@ -175,20 +360,20 @@ class TFileReader : public TCounted<TIEditReader> {
   }
   int32_t GetText(int32_t position, char* buffer, int32_t count) override {
     if (position < 0 || count <= 0) return 0;
-    if (const TText& text = FBuffer->Text) {
-      if (static_cast<size_t>(position) >= text->size()) return 0;
-      const size_t n =
-          std::min(text->size() - static_cast<size_t>(position), static_cast<size_t>(count));
-      std::memcpy(buffer, text->data() + position, n);
-      return static_cast<int32_t>(n);
+    int fd = -1;
+    if (const TDraftPtr& draft = FBuffer->Text) {
+      fd = draft->Descriptor();
+    } else if (OpenFile()) {
+      fd = FDescriptor;
+    } else {
+      throw TError(SystemError("cannot open", FBuffer->FileName));
     }
-    if (!OpenFile()) throw TError(SystemError("cannot open", FBuffer->FileName));
-    const ssize_t n = ReadAt(FDescriptor, buffer, static_cast<size_t>(count), position);
+    const ssize_t n = ReadAt(fd, buffer, static_cast<size_t>(count), position);
     if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
     return static_cast<int32_t>(n);
   }
   int64_t TextLength() override {
-    if (const TText& text = FBuffer->Text) return static_cast<int64_t>(text->size());
+    if (const TDraftPtr& draft = FBuffer->Text) return static_cast<int64_t>(draft->Size());
     struct stat info {};
     if (!OpenFile() || ::fstat(FDescriptor, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
     return static_cast<int64_t>(info.st_size);
@@ -204,16 +389,18 @@ class TFileReader : public TCounted<TIEditReader> {
   int FDescriptor = -1;
 };
 
-// The text a writer starts from: the buffer's text, shared, or while the file
-// holds it, the file, read only where the writer keeps original characters.
+// The text a writer starts from: the buffer's draft, shared, or while the file
+// holds the text, the file.
 class TOriginalText {
  public:
   // False when the buffer's file cannot be opened.
   bool Open(const TFileBuffer& buffer) {
-    FText = buffer.Text;
-    if (FText) return true;
-    FFileName = buffer.FileName;
-    FDescriptor = ::open(FFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FDraft = buffer.Text;
+    if (FDraft) {
+      FSize = FDraft->Size();
+      return true;
+    }
+    FDescriptor = ::open(buffer.FileName.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (FDescriptor < 0 || ::fstat(FDescriptor, &info) != 0) return false;
     FSize = static_cast<size_t>(info.st_size);
@@ -224,76 +411,60 @@ class TOriginalText {
   }
   TOriginalText() = default;
   TOriginalText(TOriginalText&& other) noexcept
-      : FText(std::move(other.FText)),
-        FFileName(std::move(other.FFileName)),
+      : FDraft(std::move(other.FDraft)),
         FDescriptor(std::exchange(other.FDescriptor, -1)),
         FSize(other.FSize) {}
   TOriginalText& operator=(TOriginalText&&) = delete;
 
-  size_t Size() const { return FText ? FText->size() : FSize; }
-  // Appends the original characters [from, to) to `out`; false when the file
-  // no longer delivers them. REQUIRES: from <= to <= Size().
-  bool AppendTo(std::string& out, size_t from, size_t to) const {
-    if (from >= to) return true;
-    if (FText) {
-      out.append(*FText, from, to - from);
-      return true;
-    }
-    const size_t at = out.size();
-    out.resize(at + (to - from));
-    if (ReadAt(FDescriptor, out.data() + at, to - from, static_cast<off_t>(from)) !=
-        static_cast<ssize_t>(to - from)) {
-      out.resize(at);
-      return false;
-    }
-    return true;
-  }
-  // Whether `text` is the original text; compared chunk by chunk when the file
-  // holds it. False also when the file cannot be read.
-  bool Equals(std::string_view text) const {
-    if (text.size() != Size()) return false;
-    if (FText) return text == *FText;
-    std::vector<char> chunk(65536);
-    for (size_t at = 0; at < text.size(); at += chunk.size()) {
-      const size_t n = std::min(chunk.size(), text.size() - at);
-      if (ReadAt(FDescriptor, chunk.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n) ||
-          std::memcmp(chunk.data(), text.data() + at, n) != 0) {
-        return false;
-      }
-    }
-    return true;
-  }
+  size_t Size() const { return FSize; }
+  int Descriptor() const { return FDraft ? FDraft->Descriptor() : FDescriptor; }
 
  private:
-  TText FText;
-  std::string FFileName;
+  TDraftPtr FDraft;
   int FDescriptor = -1;
   size_t FSize = 0;
 };
 
 // Positions as in EditIntf.h: those of the text the writer started from. The
-// new text is built once, in FOutput, and moved into the buffer on release.
+// new text goes straight into a draft, which becomes the buffer's text when
+// the writer is released.
 class TFileWriter : public TCounted<TIEditWriter> {
  public:
-  TFileWriter(TState& state, TFileBufferPtr buffer, TOriginalText original)
-      : TCounted(state), FBuffer(std::move(buffer)), FOriginal(std::move(original)) {
+  TFileWriter(TState& state, TFileBufferPtr buffer, TOriginalText original, TDraftPtr draft)
+      : TCounted(state),
+        FBuffer(std::move(buffer)),
+        FOriginal(std::move(original)),
+        FDraft(std::move(draft)) {
     FBuffer->WriterAlive = true;
   }
   ~TFileWriter() override {
     FBuffer->WriterAlive = false;
-    // A writer whose original text could not be read changes nothing.
+    // A writer whose original text could not be read, or whose text could not
+    // be written, changes nothing.
     try {
-      if (FFailed || !FOriginal.AppendTo(FOutput, FCursor, FOriginal.Size())) return;
-      if (FOriginal.Equals(FOutput)) return;
-      FBuffer->Text = std::make_shared<const std::string>(std::move(FOutput));
+      if (FFailed || !Keep(FOriginal.Size())) return;
+      std::string error;
+      if (!FDraft->Finish(error)) {
+        FState.Failed(error);
+        return;
+      }
+      if (FDraft->Holds(FOriginal.Descriptor(), FOriginal.Size())) return;
+      FBuffer->Text = std::move(FDraft);
       FBuffer->Modified = true;
     } catch (...) {
     }
   }
   bool Insert(const char* text) override {
     if (FFailed) return false;
-    FOutput.append(text);
-    return true;
+    // Measured and written a piece at a time, while the piece is in the cache.
+    constexpr size_t kPiece = size_t{1} << 20;
+    for (;;) {
+      const size_t n = ::strnlen(text, kPiece);
+      std::string error;
+      if (!FDraft->Append(text, n, error)) return Fail(error);
+      if (n < kPiece) return true;
+      text += n;
+    }
   }
   bool CopyTo(int32_t position) override { return Advance(position, true); }
   bool DeleteTo(int32_t position) override { return Advance(position, false); }
@@ -305,18 +476,30 @@ class TFileWriter : public TCounted<TIEditWriter> {
     if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
     const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.Size());
     if (stop > FCursor) {
-      if (keep && !FOriginal.AppendTo(FOutput, FCursor, stop)) {
-        FFailed = true;
-        return false;
-      }
+      if (keep && !Keep(stop)) return false;
       FCursor = stop;
     }
     return true;
   }
+  // Keeps the original characters from the cursor up to `stop`.
+  bool Keep(size_t stop) {
+    if (stop <= FCursor) return true;
+    std::string error;
+    if (!FDraft->AppendFrom(FOriginal.Descriptor(), FCursor, stop - FCursor, error)) {
+      return Fail(error);
+    }
+    FCursor = stop;
+    return true;
+  }
+  bool Fail(const std::string& error) {
+    if (!error.empty()) FState.Failed(error);
+    FFailed = true;
+    return false;
+  }
 
   TFileBufferPtr FBuffer;
   TOriginalText FOriginal;
-  std::string FOutput;
+  TDraftPtr FDraft;
   size_t FCursor = 0;
   bool FFailed = false;
 };
@@ -326,9 +509,12 @@ class TFileEditor : public TCounted<TIEditorInterface> {
   TFileEditor(TState& state, TFileBufferPtr buffer) : TCounted(state), FBuffer(std::move(buffer)) {}
   TIEditReader* CreateReader() override { return new TFileReader(FState, FBuffer); }
   TIEditWriter* CreateWriter() override {
+    if (FBuffer->WriterAlive) return nullptr;
     TOriginalText original;
-    if (FBuffer->WriterAlive || !original.Open(*FBuffer)) return nullptr;
-    return new TFileWriter(FState, FBuffer, std::move(original));
+    if (!original.Open(*FBuffer)) return nullptr;
+    TDraftPtr draft = FState.OpenDraft(FBuffer->FileName);
+    if (!draft) return nullptr;
+    return new TFileWriter(FState, FBuffer, std::move(original), std::move(draft));
   }
   std::string FileName() override { return FBuffer->FileName; }
   bool BufferModified() override { return FBuffer->Modified; }
@@ -339,7 +525,6 @@ class TFileEditor : public TCounted<TIEditorInterface> {
  private:
   TFileBufferPtr FBuffer;
 };
-
 class TFileModule : public TCounted<TIModuleInterface> {
  public:
   TFileModule(TState& state, TFileBufferPtr buffer) : TCounted(state), FBuffer(std::move(buffer)) {}
@@ -413,9 +598,6 @@ class TFileServices : public TIToolServices {
       return nullptr;
     }
     if (FState.Taken(fileName)) return nullptr;
-    TFileBufferPtr buffer = FState.Add(fileName);
-    buffer->Created = true;
-    buffer->Modified = true;
     std::string text;
     if (source) {
       text = source->View();
@@ -423,7 +605,17 @@ class TFileServices : public TIToolServices {
       text = "unit " + UnitIdentOf(fileName) +
              ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
     }
-    buffer->Text = std::make_shared<const std::string>(std::move(text));
+    TDraftPtr draft = FState.OpenDraft(fileName);
+    std::string error;
+    if (!draft) return nullptr;
+    if (!draft->Append(text.data(), text.size(), error) || !draft->Finish(error)) {
+      FState.Failed(error);
+      return nullptr;
+    }
+    TFileBufferPtr buffer = FState.Add(fileName);
+    buffer->Created = true;
+    buffer->Modified = true;
+    buffer->Text = std::move(draft);
     auto* module = new TFileModule(FState, buffer);
     if (has(cmAddToProject)) {
       FState.Units.push_back(buffer);
@@ -471,8 +663,10 @@ std::string TFileHost::ProjectFolderOf(const std::string& path) {
   return folder;
 }
 
-TFileHost::TFileHost(const std::string& projectPath) : FState(std::make_unique<TState>()) {
+TFileHost::TFileHost(const std::string& projectPath, TDrafts drafts)
+    : FState(std::make_unique<TState>()) {
   FState->Folder = ProjectFolderOf(projectPath);
+  FState->UnnamedDrafts = drafts == dsUnnamed;
   FState->Services = {new TFileServices(*FState), &TFileServices::Free};
   DIR* dir = ::opendir(FState->Folder.c_str());
   if (!dir) throw TError(SystemError("cannot read folder", FState->Folder));
@@ -529,27 +723,27 @@ bool TFileHost::Commit(std::string* error) {
         if (error) *error = SystemError("cannot delete", change.FileName);
         return false;
       }
-      const int dir = ::open(FState->Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-      }
+      FlushFolder(FolderOf(change.FileName));
       continue;
     }
     TFileBufferPtr buffer = FState->Find(change.FileName);
-    // A created or modified buffer holds its text; the empty one is a guard.
-    static const std::string kNoText;
-    const std::string& text = buffer->Text ? *buffer->Text : kNoText;
-    const std::string folder(ExtractFilePath(change.FileName));
-    if (!SaveFileSafely(folder.empty() ? "." : folder.substr(0, folder.size() - 1), change.FileName,
-                        text, change.Kind == ckCreate, error)) {
+    // A created or modified buffer holds its text in a draft.
+    std::string failure;
+    if (!buffer->Text->Place(change.Kind == ckCreate, failure)) {
+      if (error) *error = failure;
       return false;
     }
+    // The file holds the text now.
+    buffer->Text.reset();
     buffer->Created = false;
     buffer->Modified = false;
   }
   FState->Deletions.clear();
   return true;
+}
+
+const std::string& TFileHost::WriteError() const {
+  return FState->WriteError;
 }
 
 int TFileHost::LiveInterfaces() const {

@@ -1,18 +1,21 @@
 // TFileHost: a host over a folder of files, behind the scrivlock command-line
 // tool. The project is a folder (given as the folder, or as a .dpr or .lpr file
 // in it); its units are the folder's ".pas" files. A buffer is a file's bytes,
-// read only as far as a reader asks for them; a writer, too, reads the file
-// only where it keeps original characters, and the text it makes becomes the
-// buffer's without a copy. Nothing reaches the disk while a command runs: the
-// command's changes are kept and saved by Commit, safely:
+// read only as far as a reader asks for them. No file changes while a command
+// runs: the text a writer makes goes straight into a draft, a temporary file in
+// the file's folder (without a name where the system allows it, so that a
+// process that dies leaves nothing behind), and Commit puts the drafts in
+// place, safely:
 //
-//   - every file is written to a temporary file in the same folder, flushed to
-//     disk, then renamed over the old one (a new file never replaces one that
-//     appeared meanwhile), and the folder is flushed;
+//   - every draft is flushed to disk, then renamed over the old file (a new
+//     file never replaces one that appeared meanwhile), and the folder is
+//     flushed;
 //   - new files first, rewritten files next, deletions last: the commenting
 //     module is on disk before its unit loses its comments (Uncomment), and the
 //     restored unit is on disk before the module's file goes (Re-Comment).
 // So a crash or a full disk at any point leaves every comment in some file.
+// A draft that cannot be written (a full disk, a folder that takes no file)
+// fails the writer, which then changes nothing, and WriteError tells why.
 //
 // New units are named as an IDE names them: the first UnitN.pas (N = 1, 2, ...)
 // not taken in the folder, in any letter case; its unit identifier is UnitN.
@@ -40,7 +43,10 @@ class TFileHost {
   // `projectPath`: a folder, or a file (.dpr, .lpr, .pas) whose folder is the
   // project. The folder is listed at once. Throws TError when it is not a
   // readable folder.
-  explicit TFileHost(const std::string& projectPath);
+  // Where drafts are kept: in unnamed files where the system allows it, else
+  // in named ones; or always in named ones.
+  enum TDrafts { dsUnnamed, dsNamed };
+  explicit TFileHost(const std::string& projectPath, TDrafts drafts = dsUnnamed);
   ~TFileHost();
   TFileHost(const TFileHost&) = delete;
   TFileHost& operator=(const TFileHost&) = delete;
@@ -64,9 +70,14 @@ class TFileHost {
   // What Commit would do, in its order.
   std::vector<TChange> PendingChanges() const;
   // Saves the pending changes in the order above and forgets them. On the
-  // first failure stops, removes its temporary file and returns false with
-  // `error` naming the file and the reason; what was saved before stays saved.
+  // first failure stops and returns false with `error` naming the file and the
+  // reason; what was saved before stays saved, the rest stays pending, and its
+  // temporary files go with the host.
   bool Commit(std::string* error);
+
+  // The first failure to write a draft, naming the file and the reason; empty
+  // when there was none.
+  const std::string& WriteError() const;
 
   // Interface objects handed out and not yet released.
   int LiveInterfaces() const;
