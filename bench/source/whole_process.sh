@@ -6,6 +6,9 @@
 # scrivlock flushes what it writes to disk before it renames it into place, so
 # the copies are timed flushed too ("cp; sync FILE"); plain cp is shown beside.
 #
+# The machine's noise is large: each figure is the median of SCRIVLOCK_ROUNDS
+# rounds (5 unless set), and the fastest and slowest round are shown beside it.
+#
 #   bench/source/whole_process.sh [BUILD_DIR]
 set -euo pipefail
 build="${1:-build}"
@@ -27,7 +30,7 @@ measure() {
 }
 median() { sort -n | sed -n "$(( ($1 + 1) / 2 ))p"; }
 
-rounds=3
+rounds="${SCRIVLOCK_ROUNDS:-5}"
 : > "$work/copy"; : > "$work/plain"; : > "$work/un"; : > "$work/re"
 for ((i = 0; i < rounds; i++)); do
   rm -rf "$work/run" && mkdir "$work/run" && cp "$work/Big.orig" "$work/run/Big.pas" && sync
@@ -40,12 +43,20 @@ for ((i = 0; i < rounds; i++)); do
   cmp -s "$work/Big.orig" "$work/run/Big.pas" || { echo "round trip changed the unit" >&2; exit 1; }
 done
 
+# "median (min-max)" of the first column of a results file.
+spread() {
+  local sorted
+  sorted=$(cut -d' ' -f1 "$1" | sort -n)
+  echo "$(median $rounds <<< "$sorted") ($(head -1 <<< "$sorted")-$(tail -1 <<< "$sorted"))"
+}
 copy=$(cut -d' ' -f1 "$work/copy" | median $rounds)
 plain=$(cut -d' ' -f1 "$work/plain" | median $rounds)
 un=$(cut -d' ' -f1 "$work/un" | median $rounds)
 re=$(cut -d' ' -f1 "$work/re" | median $rounds)
 un_mem=$(cut -d' ' -f2 "$work/un" | sort -n | tail -1)
 re_mem=$(cut -d' ' -f2 "$work/re" | sort -n | tail -1)
+echo "medians of $rounds rounds, (fastest-slowest):"
+echo "  copy twice flushed $(spread "$work/copy"), uncomment $(spread "$work/un"), recomment $(spread "$work/re")"
 awk -v p="$plain" -v c="$copy" -v u="$un" -v r="$re" -v um="$un_mem" -v rm="$re_mem" -v n="$size" 'BEGIN {
   printf "copy twice: %.2f s flushed, %.2f s plain\n", c, p
   printf "uncomment:  %.2f s  ratio %.2f (limit 1.5)  peak %.0f MiB = %.2f x unit (limit 3)\n", u, u / c, um / 1024, um * 1024 / n
