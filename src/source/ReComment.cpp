@@ -10,10 +10,22 @@
 namespace scrivlock::source {
 namespace {
 
+// Whether the `count` (at most 8) bytes at `a` and `b` are the same, compared
+// as one word: memcmp of so few bytes is not always inlined.
+template <size_t count>
+bool SameBytes(const char* a, const char* b) {
+  static_assert(count <= 8);
+  uint64_t left = 0;
+  uint64_t right = 0;
+  std::memcpy(&left, a, count);
+  std::memcpy(&right, b, count);
+  return left == right;
+}
+
 template <size_t N>
 bool StartsWith(std::string_view text, size_t at, const char (&prefix)[N]) {
   return at <= text.size() && text.size() - at >= N - 1 &&
-         std::memcmp(text.data() + at, prefix, N - 1) == 0;  // a fixed size: inlined
+         SameBytes<N - 1>(text.data() + at, prefix);
 }
 
 // Reads the entries of a commenting module in order.
@@ -94,8 +106,6 @@ class TModuleReader {
   // The record as UnComment writes it, "00000001,Keys  ,00000006*)", read in a
   // few moves; anything else is left to TTipoNumero::FromText.
   bool ReadStandardRecord(size_t from, TTipoNumero& record) const {
-    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
-    static constexpr TCommentKind kKinds[4] = {ckLine, ckBrace, ckParen, ckEnd};
     if (FText.size() - from < 26 || FText[from + 24] != '*' || FText[from + 25] != ')') {
       return false;
     }
@@ -105,19 +115,16 @@ class TModuleReader {
     if (!scan::ReadEightDigits(text, number) || !scan::ReadEightDigits(text + 16, length)) {
       return false;
     }
-    uint64_t name;
-    std::memcpy(&name, text + 8, 8);
-    for (int i = 0; i < 4; ++i) {
-      uint64_t known;
-      std::memcpy(&known, kNames[i], 8);
-      if (name == known) {
-        record.Number = static_cast<int32_t>(number);
-        record.Kind = kKinds[i];
-        record.Length = static_cast<int32_t>(length);
-        return true;
-      }
-    }
-    return false;
+    // The kinds differ in their first letter, which picks the one name to
+    // compare: a loop over the names would guess wrong whenever the kind changes.
+    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
+    static constexpr TCommentKind kKinds[4] = {ckLine, ckBrace, ckParen, ckEnd};
+    const int kind = text[9] == 'B' ? 0 : text[9] == 'K' ? 1 : text[9] == 'P' ? 2 : 3;
+    if (!SameBytes<8>(text + 8, kNames[kind])) return false;
+    record.Number = static_cast<int32_t>(number);
+    record.Kind = kKinds[kind];
+    record.Length = static_cast<int32_t>(length);
+    return true;
   }
 
   std::string_view FText;
