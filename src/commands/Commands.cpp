@@ -1,6 +1,12 @@
 #include "commands/Commands.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "base/Error.h"
@@ -31,6 +37,54 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
   } catch (...) {
   }
 }
+
+// Faults in the pages of [from, to) on a second thread while this one fills
+// them. Fresh memory is paid for page by page when it is first written, which
+// for a text of a hundred megabytes costs more than the copy into it; the two
+// can run side by side. The other thread only has the system map the pages:
+// it reads and writes nothing, so whatever this one writes stays. Joined when
+// the object goes, and before the memory is freed.
+class TPrefault {
+ public:
+  TPrefault(const char* from, const char* to) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr uintptr_t kPage = 4096;
+    const uintptr_t first = reinterpret_cast<uintptr_t>(from) & ~(kPage - 1);
+    const auto last = reinterpret_cast<uintptr_t>(to);
+    if (last < first || last - first < kMinimum) return;
+    try {
+      FThread = std::thread([this, first, last] {
+        constexpr uintptr_t kStep = uintptr_t{2} << 20;
+        for (uintptr_t at = first; at < last && !FStop.load(std::memory_order_relaxed);
+             at += kStep) {
+          // Refused by systems before Linux 5.14: then this one faults them.
+          if (::madvise(reinterpret_cast<void*>(at), std::min(kStep, last - at),
+                        MADV_POPULATE_WRITE) != 0) {
+            break;
+          }
+        }
+      });
+    } catch (...) {
+    }
+#else
+    (void)from;
+    (void)to;
+#endif
+  }
+  ~TPrefault() {
+    FStop = true;
+    if (FThread.joinable()) FThread.join();
+  }
+  TPrefault(const TPrefault&) = delete;
+  TPrefault& operator=(const TPrefault&) = delete;
+
+ private:
+  // A smaller text is read before a thread would be under way.
+  static constexpr uintptr_t kMinimum = uintptr_t{8} << 20;
+
+  std::atomic<bool> FStop{false};
+  std::thread FThread;
+};
 
 // Reads one chunk at `position` into the end of `stream` without a copy in
 // between; as writing the chunk with stream.Write would, it leaves the stream
@@ -66,10 +120,16 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
   if (!reader) return 0;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
+  std::optional<TPrefault> prefault;
   if (keep && chunkLimit == clWhole && stream->Size() == 0) {
     // The last read asks for a whole chunk however little is left.
     const int64_t length = reader->TextLength();
     if (length > 0) TryReserve(*stream, length + ReadChunkSize);
+    const std::string& bytes = stream->Bytes();
+    // Only as far as the hint says, so that a wrong one costs no memory.
+    const size_t hinted =
+        std::min(static_cast<size_t>(std::max<int64_t>(length, 0)), bytes.capacity());
+    prefault.emplace(bytes.data(), bytes.data() + hinted);
   }
   std::vector<char> buffer(ReadChunkSize);
   int64_t index = 0;

@@ -161,6 +161,17 @@ TEST_F(TCommandsTest, ReadModuleTextSizesTheStreamOnceByTheHostsHintAndReadsTheT
   EXPECT_EQ(longer.View(), text + std::string(10, '#'));
 }
 
+// A text this long has its memory mapped by a second thread while it is read;
+// that must leave every byte as read.
+TEST_F(TCommandsTest, ReadModuleTextOfALongTextDeliversEveryByte) {
+  std::string text(size_t{24} << 20, ' ');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+  FHost.SetText("/p/Project1.dpr", text);
+  TByteStream stream;
+  EXPECT_EQ(ReadModuleText("/p/Project1.dpr", &stream, clWhole), static_cast<int64_t>(text.size()));
+  EXPECT_TRUE(stream.View() == text);
+}
+
 TEST_F(TCommandsTest, ReadModuleTextAnswersZeroOnEveryFailure) {
   AddUnit(kMain, kUnitText);
   TByteStream stream;
