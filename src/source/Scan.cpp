@@ -1,21 +1,25 @@
 #include "source/Scan.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
 namespace scrivlock::source::scan {
 
 #if defined(SCRIVLOCK_X86)
-bool HasAvx2() {
+TVectorSet VectorSet() {
   // Asked on first use, not at load. Every processor with AVX2 has PCLMUL too,
-  // but it is asked all the same. SCRIVLOCK_SIMD=sse2 keeps to the narrower
-  // scan, so that both can be tested and measured on one machine.
-  static const bool has = [] {
+  // but it is asked all the same.
+  static const TVectorSet set = [] {
     const char* choice = std::getenv("SCRIVLOCK_SIMD");
-    if (choice != nullptr && std::strcmp(choice, "sse2") == 0) return false;
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
+    const std::string_view narrower = choice != nullptr ? choice : "";
+    if (narrower == "none") return vsNone;
+    if (narrower == "sse2" || !__builtin_cpu_supports("avx2") ||
+        !__builtin_cpu_supports("pclmul")) {
+      return vsSse2;
+    }
+    return vsAvx2;
   }();
-  return has;
+  return set;
 }
 #endif
 

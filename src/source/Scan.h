@@ -190,7 +190,11 @@ struct TAvx2Finder {
   }
 };
 
-bool HasAvx2();
+enum TVectorSet { vsNone, vsSse2, vsAvx2 };
+// The widest set the processor has. SCRIVLOCK_SIMD=sse2 or =none keeps the
+// scan to a narrower one, so that each can be tested and measured on one
+// machine.
+TVectorSet VectorSet();
 
 // Runs work.Run<TFinder>() with the widest finder. `flatten` inlines the whole
 // loop, finder included, into a copy compiled for that instruction set.
@@ -204,7 +208,14 @@ __attribute__((flatten)) auto RunSse2(TWork& work) {
 }
 template <class TWork>
 auto Dispatch(TWork& work) {
-  return HasAvx2() ? RunAvx2(work) : RunSse2(work);
+  switch (VectorSet()) {
+    case vsAvx2:
+      return RunAvx2(work);
+    case vsSse2:
+      return RunSse2(work);
+    default:
+      return work.template Run<TScalarFinder>();
+  }
 }
 #else
 template <class TWork>
