@@ -63,8 +63,9 @@ void BM_DecipherStream(benchmark::State& state) {
   TByteStream stream;
   for (auto _ : state) {
     state.PauseTiming();
-    stream.Bytes().assign(input, 0, mode == cmECB ? kStreamBytes : kStreamBytes + 8);
-    stream.Seek(0);
+    stream.Clear();
+    stream.Append(
+        std::string_view(input).substr(0, mode == cmECB ? kStreamBytes : kStreamBytes + 8));
     state.ResumeTiming();
     if (cipher.DecipherStream(stream, kKey) != dsDone) state.SkipWithError("not deciphered");
     benchmark::DoNotOptimize(stream.Data());

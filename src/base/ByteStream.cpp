@@ -1,17 +1,44 @@
 #include "base/ByteStream.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "base/Error.h"
 
 namespace scrivlock {
 
+TByteStream::TByteStream(std::string_view bytes) {
+  Append(bytes);
+}
+
+TByteStream::TByteStream(const TByteStream& other) : FPosition(other.FPosition) {
+  Append(other.View());
+}
+
+TByteStream::TByteStream(TByteStream&& other) noexcept
+    : FData(std::exchange(other.FData, nullptr)),
+      FSize(std::exchange(other.FSize, 0)),
+      FCapacity(std::exchange(other.FCapacity, 0)),
+      FPosition(std::exchange(other.FPosition, 0)) {}
+
+TByteStream& TByteStream::operator=(TByteStream other) noexcept {
+  std::swap(FData, other.FData);
+  std::swap(FSize, other.FSize);
+  std::swap(FCapacity, other.FCapacity);
+  std::swap(FPosition, other.FPosition);
+  return *this;
+}
+
+TByteStream::~TByteStream() {
+  std::free(FData);
+}
+
 int64_t TByteStream::Read(void* buffer, int64_t count) {
-  if (count <= 0 || FPosition >= Size()) return 0;
-  const int64_t n = std::min(count, Size() - FPosition);
-  std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
+  if (count <= 0 || FPosition >= FSize) return 0;
+  const int64_t n = std::min(count, FSize - FPosition);
+  std::memcpy(buffer, FData + FPosition, static_cast<size_t>(n));
   FPosition += n;
   return n;
 }
@@ -20,39 +47,63 @@ void TByteStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return;
   const int64_t end = FPosition + count;
   if (end > kMaxSize) throw TError(kExpandError);
-  try {
-    if (FPosition == Size()) {
-      FBytes.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
-    } else {
-      if (end > Size()) FBytes.resize(static_cast<size_t>(end));
-      std::memcpy(FBytes.data() + FPosition, buffer, static_cast<size_t>(count));
-    }
-  } catch (const std::bad_alloc&) {
-    throw TError(kExpandError);
+  if (end > FSize) {
+    const int64_t size = FSize;
+    Extend(end - size);
+    if (FPosition > size) std::memset(FData + size, 0, static_cast<size_t>(FPosition - size));
   }
+  std::memcpy(FData + FPosition, buffer, static_cast<size_t>(count));
   FPosition = end;
 }
 
 void TByteStream::Append(std::string_view bytes) {
-  if (Size() + static_cast<int64_t>(bytes.size()) > kMaxSize) throw TError(kExpandError);
-  try {
-    FBytes.append(bytes);
-  } catch (const std::bad_alloc&) {
-    throw TError(kExpandError);
-  }
+  if (bytes.empty()) return;
+  std::memcpy(Extend(static_cast<int64_t>(bytes.size())), bytes.data(), bytes.size());
 }
 
 void TByteStream::SetSize(int64_t size) {
   if (size < 0 || size > kMaxSize) throw TError(kExpandError);
-  try {
-    FBytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    throw TError(kExpandError);
+  if (size <= FSize) {
+    Truncate(size);
+  } else {
+    const int64_t added = size - FSize;
+    std::memset(Extend(added), 0, static_cast<size_t>(added));
   }
 }
 
+void TByteStream::Release() {
+  std::free(std::exchange(FData, nullptr));
+  FSize = FCapacity = FPosition = 0;
+}
+
 void TByteStream::Reserve(int64_t capacity) {
-  if (capacity > 0) FBytes.reserve(static_cast<size_t>(std::min(capacity, kMaxSize)));
+  if (capacity > FCapacity) Grow(std::min(capacity, kMaxSize));
+}
+
+char* TByteStream::Extend(int64_t count) {
+  if (count < 0 || count > kMaxSize - FSize) throw TError(kExpandError);
+  const int64_t size = FSize + count;
+  // Doubling keeps a stream written in small pieces from copying itself over
+  // and over.
+  if (size > FCapacity) Grow(std::min(kMaxSize, std::max(size, 2 * FCapacity)));
+  char* const first = FData + FSize;
+  FSize = size;
+  FData[FSize] = '\0';
+  return first;
+}
+
+void TByteStream::Truncate(int64_t size) {
+  FSize = std::clamp<int64_t>(size, 0, FSize);
+  if (FData != nullptr) FData[FSize] = '\0';
+}
+
+void TByteStream::Grow(int64_t capacity) {
+  // realloc moves a large block by remapping its pages rather than copying them.
+  void* data = std::realloc(FData, static_cast<size_t>(capacity + kScratch + 1));
+  if (data == nullptr) throw TError(kExpandError);
+  FData = static_cast<char*>(data);
+  FCapacity = capacity;
+  FData[FSize] = '\0';
 }
 
 }  // namespace scrivlock

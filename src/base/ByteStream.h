@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace scrivlock {
@@ -12,15 +11,21 @@ namespace scrivlock {
 class TByteStream {
  public:
   // Positions and sizes are 32-bit in the system's formats, so a stream never
-  // grows past this; SetSize and Write refuse with kExpandError beyond it.
+  // grows past this; SetSize, Write and Extend refuse with kExpandError beyond it.
   static constexpr int64_t kMaxSize = 0x7FFFFFFF;
   static constexpr const char* kExpandError = "Out of memory while expanding memory stream";
+  // Bytes past the end that a bulk writer may use as scratch (see Extend).
+  static constexpr int64_t kScratch = 256;
 
   TByteStream() = default;
   // A stream holding `bytes`, positioned at 0.
-  explicit TByteStream(std::string_view bytes) : FBytes(bytes) {}
+  explicit TByteStream(std::string_view bytes);
+  TByteStream(const TByteStream& other);
+  TByteStream(TByteStream&& other) noexcept;
+  TByteStream& operator=(TByteStream other) noexcept;
+  ~TByteStream();
 
-  int64_t Size() const { return static_cast<int64_t>(FBytes.size()); }
+  int64_t Size() const { return FSize; }
   int64_t Position() const { return FPosition; }
   // Any position >= 0 may be set, also past the end; reads there deliver nothing
   // and a write there first fills the gap with zero bytes. Negative positions
@@ -40,22 +45,43 @@ class TByteStream {
   // Cuts or lengthens the stream (added bytes are zero); the position is kept.
   // Throws TError(kExpandError) for a negative size or one past kMaxSize.
   void SetSize(int64_t size);
-  // Empties the stream and rewinds it.
+  // Empties the stream and rewinds it; its memory is kept for what comes next.
   void Clear() {
-    FBytes.clear();
     FPosition = 0;
+    Truncate(0);
   }
+  // Empties the stream and rewinds it, and gives its memory back.
+  void Release();
   // Capacity hint for writers that know roughly how much they will write.
+  // Throws TError(kExpandError) when the memory cannot be had.
   void Reserve(int64_t capacity);
+  int64_t Capacity() const { return FCapacity; }
+
+  // For writers that fill the stream in bulk: lengthens it by `count` bytes
+  // whose values are left unset, and returns the first of them; the position
+  // is kept. Until the next change of size, the kScratch bytes past the new end
+  // may be written too (they are not part of the stream, and the terminating
+  // zero of Data() may be among them). Throws TError(kExpandError) past kMaxSize
+  // or when the memory cannot be had.
+  char* Extend(int64_t count);
+  // Shortens the stream to `size` bytes, 0 <= size <= Size(); the memory is kept.
+  void Truncate(int64_t size);
 
   // The bytes, contiguous, for scanners that work on the whole text at once.
-  std::string_view View() const { return FBytes; }
-  const char* Data() const { return FBytes.data(); }
-  // Direct access for writers that fill the stream in bulk.
-  std::string& Bytes() { return FBytes; }
+  std::string_view View() const { return {Data(), static_cast<size_t>(FSize)}; }
+  // The bytes, followed by a zero byte that is not part of the stream.
+  const char* Data() const { return FData != nullptr ? FData : ""; }
+  // The bytes, for writers that change them in place; null while the stream
+  // has never held any.
+  char* MutableData() { return FData; }
 
  private:
-  std::string FBytes;
+  // Makes room for `capacity` bytes, the scratch and the terminating zero.
+  void Grow(int64_t capacity);
+
+  char* FData = nullptr;  // FCapacity + kScratch + 1 bytes from malloc
+  int64_t FSize = 0;
+  int64_t FCapacity = 0;
   int64_t FPosition = 0;
 };
 

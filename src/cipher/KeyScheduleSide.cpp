@@ -22,12 +22,12 @@ constexpr TTreatment kSecondPass[4] = {
     {7, 3, 4, -1, 0, 0}, {5, 3, 4, -1, 0, 0}, {4, 3, 0, -1, 0, 0}, {7, 4, 0, 1, 4, 1}};
 
 // The buffer is worked on in place as little-endian 16-bit words.
-uint16_t WordAt(const std::string& bytes, size_t i) {
+uint16_t WordAt(const char* bytes, size_t i) {
   return static_cast<uint16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
 }
 
-void SetWordAt(std::string& bytes, size_t i, uint16_t word) {
+void SetWordAt(char* bytes, size_t i, uint16_t word) {
   bytes[2 * i] = static_cast<char>(word & 0xFF);
   bytes[2 * i + 1] = static_cast<char>(word >> 8);
 }
@@ -53,7 +53,7 @@ void TKeyScheduleSide::SetKey(std::string_view text) {
   FKeyStream.Seek(0);
   FKeyStream.Write(text);
   FKeyStream.Seek(0);
-  const std::string& bytes = FKeyStream.Bytes();
+  const char* bytes = FKeyStream.Data();
   uint16_t sum = 0;
   for (size_t i = 0; i < text.size() / 2; ++i) sum = static_cast<uint16_t>(sum + WordAt(bytes, i));
   Seed(sum);
@@ -70,9 +70,9 @@ uint16_t TKeyScheduleSide::Next(uint16_t feed, uint16_t& output) {
   if (feed != 0) Seed(feed);
   if (FPartner == nullptr) throw TError(kNoPartnerError);
   FSelectors = {FPartner->FState[1], FPartner->FState[2], FPartner->FState[3]};
-  std::string& bytes = FKeyStream.Bytes();
-  if (bytes.size() % 2 != 0) throw TError(kOddStreamError);
-  const size_t words = bytes.size() / 2;
+  char* bytes = FKeyStream.MutableData();
+  if (FKeyStream.Size() % 2 != 0) throw TError(kOddStreamError);
+  const auto words = static_cast<size_t>(FKeyStream.Size() / 2);
   if (words > kMaxWords) throw TError(kLongKeyError);
 
   const TSBoxes& boxes = *FSBoxes;
@@ -108,10 +108,10 @@ uint16_t TKeyScheduleSide::Next(uint16_t feed, uint16_t& output) {
 
 bool TKeyScheduleSide::XorStreamWith(TByteStream& stream, uint16_t value) {
   if (stream.Size() % 2 != 0) throw TError(kXorError);
-  std::string& bytes = stream.Bytes();
+  char* bytes = stream.MutableData();
   // Whole words from the position on; the side always starts at 0.
   const auto first = static_cast<size_t>(stream.Position() / 2 + stream.Position() % 2);
-  const size_t words = bytes.size() / 2;
+  const auto words = static_cast<size_t>(stream.Size() / 2);
   for (size_t i = first; i < words; ++i) {
     SetWordAt(bytes, i, static_cast<uint16_t>(WordAt(bytes, i) ^ value));
   }
@@ -121,8 +121,8 @@ bool TKeyScheduleSide::XorStreamWith(TByteStream& stream, uint16_t value) {
 
 bool TKeyScheduleSide::ROR(TByteStream& stream) {
   if (stream.Size() % 2 != 0) throw TError(kRorError);
-  std::string& bytes = stream.Bytes();
-  const size_t words = bytes.size() / 2;
+  char* bytes = stream.MutableData();
+  const auto words = static_cast<size_t>(stream.Size() / 2);
   uint16_t carry = 0;
   for (size_t i = 0; i < words; ++i) {
     const uint16_t w = WordAt(bytes, i);

@@ -56,7 +56,7 @@ TDecipherStatus TTembrelCipher::DecipherStream(TByteStream& stream, std::string_
   try {
     if (FMode > cmCBC) return dsDone;
     const auto start = static_cast<size_t>(stream.Position());
-    uint8_t* data = reinterpret_cast<uint8_t*>(stream.Bytes().data());
+    uint8_t* data = reinterpret_cast<uint8_t*>(stream.MutableData());
     if (FMode == cmECB) {
       DecryptBlocks(data + start, data + start, static_cast<size_t>(remaining) / kBlock);
       stream.Seek(stream.Size());
@@ -66,7 +66,7 @@ TDecipherStatus TTembrelCipher::DecipherStream(TByteStream& stream, std::string_
     uint8_t s[kBlock];
     std::memcpy(s, data + ivAt, kBlock);
     stream.SetSize(static_cast<int64_t>(ivAt));
-    data = reinterpret_cast<uint8_t*>(stream.Bytes().data());
+    data = reinterpret_cast<uint8_t*>(stream.MutableData());
     uint8_t* p = data + start;
     size_t blocks = (ivAt - start) / kBlock;
     if (FMode == cmOFB) {

@@ -90,25 +90,29 @@ class TPrefault {
 // between; as writing the chunk with stream.Write would, it leaves the stream
 // unchanged when the host fails or delivers a count out of range.
 int32_t ReadChunkInto(TIEditReader& reader, int32_t position, TByteStream& stream) {
-  std::string& bytes = stream.Bytes();
-  const size_t at = bytes.size();
-  bytes.resize(at + ReadChunkSize);
+  const int64_t at = stream.Size();
+  if (at > TByteStream::kMaxSize - ReadChunkSize) {
+    // Near the limit: a chunk that does not fit is refused only if it comes.
+    std::vector<char> chunk(ReadChunkSize);
+    const int32_t delivered = reader.GetText(position, chunk.data(), ReadChunkSize);
+    if (delivered < 0 || delivered > ReadChunkSize) return delivered;
+    stream.Append(std::string_view(chunk.data(), static_cast<size_t>(delivered)));
+    stream.Seek(stream.Size());
+    return delivered;
+  }
+  char* const chunk = stream.Extend(ReadChunkSize);
   int32_t delivered = 0;
   try {
-    delivered = reader.GetText(position, bytes.data() + at, ReadChunkSize);
+    delivered = reader.GetText(position, chunk, ReadChunkSize);
   } catch (...) {
-    bytes.resize(at);
+    stream.Truncate(at);
     throw;
   }
   if (delivered < 0 || delivered > ReadChunkSize) {
-    bytes.resize(at);
+    stream.Truncate(at);
     return delivered;
   }
-  bytes.resize(at + static_cast<size_t>(delivered));
-  if (stream.Size() > TByteStream::kMaxSize) {
-    bytes.resize(at);
-    throw TError(TByteStream::kExpandError);
-  }
+  stream.Truncate(at + delivered);
   stream.Seek(stream.Size());
   return delivered;
 }
@@ -125,11 +129,9 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
     // The last read asks for a whole chunk however little is left.
     const int64_t length = reader->TextLength();
     if (length > 0) TryReserve(*stream, length + ReadChunkSize);
-    const std::string& bytes = stream->Bytes();
     // Only as far as the hint says, so that a wrong one costs no memory.
-    const size_t hinted =
-        std::min(static_cast<size_t>(std::max<int64_t>(length, 0)), bytes.capacity());
-    prefault.emplace(bytes.data(), bytes.data() + hinted);
+    const int64_t hinted = std::min(std::max<int64_t>(length, 0), stream->Capacity());
+    prefault.emplace(stream->Data(), stream->Data() + hinted);
   }
   std::vector<char> buffer(ReadChunkSize);
   int64_t index = 0;
@@ -215,8 +217,7 @@ class TButtonsDisabled {
 // the size of the unit; each goes as soon as the command is done with it, so
 // that the next one can take its place.
 void FreeStream(TByteStream& stream) {
-  stream.Clear();
-  std::string().swap(stream.Bytes());
+  stream.Release();
 }
 
 int64_t ZeroBytePosition(const TByteStream& stream) {
@@ -257,11 +258,11 @@ bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
   try {
     TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
     if (!editor) return false;
-    // The stream's bytes are a std::string, which keeps a terminating zero: the
-    // writer's text ends there, or at the first zero byte of the stream. So the
-    // writer reads the stream in place, not a zero-terminated copy of it.
+    // The stream keeps a zero after its bytes: the writer's text ends there, or
+    // at the first zero byte of the stream. So the writer reads the stream in
+    // place, not a zero-terminated copy of it.
     const int64_t from = std::min(stream.Position(), stream.Size());
-    const char* const text = stream.Bytes().c_str() + from;
+    const char* const text = stream.Data() + from;
     stream.Seek(stream.Size());
     TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
     if (!writer) return false;

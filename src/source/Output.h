@@ -1,17 +1,15 @@
-// The writer behind the scan and the walk: appends to a stream's bytes through
-// a raw cursor. Internal to the source processor.
+// The writer behind the scan and the walk: appends to a stream through a raw
+// cursor. Internal to the source processor.
 //
 // A comment costs a handful of small writes (a run of code, a marker, a record,
-// a text), and std::string::append checks and calls for each. Here one check
-// makes room for all of them, and every write may store up to kSpill bytes past
-// its end, so that short copies are a few fixed-size moves. Room is made a slice
-// at a time: resize fills with zeros, and a small slice is still in the cache
-// when the writes overwrite it.
+// a text). Here one check makes room for all of them, and every write may
+// store up to kSpill bytes past its end, so that short copies are a few moves
+// of fixed size. The room is the stream's own, lengthened without being
+// filled first, and the spill lands in the scratch the stream keeps past it.
 #pragma once
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "base/ByteStream.h"
 #include "base/Error.h"
@@ -22,22 +20,23 @@ class TOutput {
  public:
   static constexpr size_t kShort = 128;
   static constexpr size_t kSpill = kShort;
+  static_assert(kSpill <= TByteStream::kScratch);
 
-  // Appends after the bytes that `text` holds. However the writer ends, `text`
-  // is left holding just what was written.
-  explicit TOutput(std::string& text)
-      : FText(text), FCursor(text.data() + text.size()), FLimit(FCursor) {}
-  ~TOutput() { FText.resize(Size()); }
+  // Appends after the bytes that `stream` holds. However the writer ends, the
+  // stream is left holding just what was written.
+  explicit TOutput(TByteStream& stream)
+      : FStream(stream), FCursor(stream.MutableData() + stream.Size()), FLimit(FCursor) {}
+  ~TOutput() { FStream.Truncate(static_cast<int64_t>(Size())); }
   TOutput(const TOutput&) = delete;
   TOutput& operator=(const TOutput&) = delete;
 
   // Room for `count` bytes, and kSpill more, at the cursor.
   char* Room(size_t count) {
-    if (static_cast<size_t>(FLimit - FCursor) < count + kSpill) Grow(count);
+    if (static_cast<size_t>(FLimit - FCursor) < count) Grow(count);
     return FCursor;
   }
   void Advance(size_t count) { FCursor += count; }
-  size_t Size() const { return static_cast<size_t>(FCursor - FText.data()); }
+  size_t Size() const { return static_cast<size_t>(FCursor - FStream.MutableData()); }
 
   // Appends [from, to). `limit` ends the readable bytes around them: a short
   // copy reads past `to` when the text lasts that long.
@@ -59,30 +58,30 @@ class TOutput {
     }
   }
 
-  // Cuts the bytes to what was written. Throws TError past TByteStream::kMaxSize.
+  // Cuts the stream to what was written.
   void Finish() {
-    const size_t size = Size();
-    if (size > static_cast<size_t>(TByteStream::kMaxSize)) throw TError(TByteStream::kExpandError);
-    FText.resize(size);
-    FCursor = FLimit = FText.data() + size;
+    FStream.Truncate(static_cast<int64_t>(Size()));
+    FCursor = FLimit = FStream.MutableData() + FStream.Size();
   }
 
  private:
-  static constexpr size_t kSlice = 4 * 1024;
-
+  // Lengthens the stream to all the room it has, at least `count` bytes past
+  // the cursor. Throws TError past TByteStream::kMaxSize.
   __attribute__((noinline)) void Grow(size_t count) {
-    const size_t at = Size();
-    if (at + count > static_cast<size_t>(TByteStream::kMaxSize)) {
+    const auto at = static_cast<int64_t>(Size());
+    if (count > static_cast<size_t>(TByteStream::kMaxSize - at)) {
       throw TError(TByteStream::kExpandError);
     }
-    const size_t need = at + count + kSpill + kSlice;
-    if (need > FText.capacity()) FText.reserve(std::max(need, FText.capacity() * 2));
-    FText.resize(std::min(FText.capacity(), need));
-    FCursor = FText.data() + at;
-    FLimit = FText.data() + FText.size();
+    FStream.Truncate(at);
+    if (const int64_t need = at + static_cast<int64_t>(count); need > FStream.Capacity()) {
+      FStream.Reserve(std::max({need, 2 * FStream.Capacity(), int64_t{4096}}));
+    }
+    FStream.Extend(FStream.Capacity() - at);
+    FCursor = FStream.MutableData() + at;
+    FLimit = FStream.MutableData() + FStream.Size();
   }
 
-  std::string& FText;
+  TByteStream& FStream;
   char* FCursor;
   char* FLimit;
 };

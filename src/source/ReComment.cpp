@@ -349,7 +349,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
       return false;
     }
     restored.Reserve(stripped.Size() + module.Size());
-    TOutput out(restored.Bytes());
+    TOutput out(restored);
     TWalk walk(stripped.View(), reader, module.View(), out, FLastStop);
     const bool whole = scan::Dispatch(walk);
     out.Finish();

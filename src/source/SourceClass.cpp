@@ -274,8 +274,8 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     module.Seek(module.Size());
     WriteModuleHeader(module, moduleUnitName, ExtractFileName(FileName));
     {
-      TOutput out(stripped.Bytes());
-      TOutput mod(module.Bytes());
+      TOutput out(stripped);
+      TOutput mod(module);
       TEntryWriter writer(out, mod, CommentCount, end);
       TStrip strip{p, end, out, writer};
       scan::Dispatch(strip);

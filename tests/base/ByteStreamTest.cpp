@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "base/ByteStream.h"
 #include "base/Error.h"
 
@@ -49,6 +51,59 @@ TEST(ByteStreamTest, RefusesNegativeAndHugeSizes) {
   s.Seek(TByteStream::kMaxSize);
   EXPECT_THROW(s.Write("x"), TError);
   EXPECT_EQ(s.Size(), 0);
+}
+
+TEST(ByteStreamTest, BulkWritersExtendAndTruncateAndTheBytesStayZeroTerminated) {
+  TByteStream s("ab");
+  s.Seek(1);
+  char* added = s.Extend(3);
+  EXPECT_EQ(added, s.MutableData() + 2);
+  std::memcpy(added, "cde", 3);
+  EXPECT_EQ(s.View(), "abcde");
+  EXPECT_EQ(s.Position(), 1);
+  EXPECT_EQ(s.Data()[s.Size()], '\0');
+  // Scratch written past the end is no part of the stream, and the zero is put
+  // back with the next change of size.
+  std::memset(s.MutableData() + s.Size(), 'x', TByteStream::kScratch);
+  s.Truncate(4);
+  EXPECT_EQ(s.View(), "abcd");
+  EXPECT_EQ(s.Data()[4], '\0');
+  s.Truncate(10);  // never lengthens
+  EXPECT_EQ(s.Size(), 4);
+  // Growing a written stream keeps its bytes.
+  const int64_t capacity = s.Capacity();
+  std::memset(s.Extend(capacity), 'y', static_cast<size_t>(capacity));
+  EXPECT_EQ(s.View().substr(0, 5), "abcdy");
+  EXPECT_EQ(s.Size(), 4 + capacity);
+  EXPECT_THROW(s.Extend(TByteStream::kMaxSize), TError);
+  EXPECT_EQ(s.Size(), 4 + capacity);
+  EXPECT_THROW(s.Extend(-1), TError);
+}
+
+TEST(ByteStreamTest, EmptyStreamsCopiesMovesAndReleasedOnes) {
+  TByteStream empty;
+  EXPECT_STREQ(empty.Data(), "");
+  EXPECT_EQ(empty.View(), "");
+  TByteStream s("abc");
+  s.Seek(2);
+  TByteStream copy(s);
+  copy.Write("X");
+  EXPECT_EQ(copy.View(), "abX");
+  EXPECT_EQ(s.View(), "abc");
+  TByteStream moved(std::move(copy));
+  EXPECT_EQ(moved.View(), "abX");
+  EXPECT_EQ(moved.Position(), 3);
+  moved = s;
+  EXPECT_EQ(moved.View(), "abc");
+  EXPECT_EQ(moved.Position(), 2);
+  s.Clear();
+  EXPECT_EQ(s.View(), "");
+  EXPECT_GE(s.Capacity(), 3);  // kept for what comes next
+  s.Release();
+  EXPECT_EQ(s.Capacity(), 0);
+  EXPECT_STREQ(s.Data(), "");
+  s.Write("again");
+  EXPECT_EQ(s.View(), "again");
 }
 
 }  // namespace

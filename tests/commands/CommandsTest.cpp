@@ -151,7 +151,7 @@ TEST_F(TCommandsTest, ReadModuleTextSizesTheStreamOnceByTheHostsHintAndReadsTheT
     EXPECT_EQ(stream.Position(), 100000);
     if (!c.Hint) {
       // Grown chunk by chunk, the stream would hold 129472 bytes or more.
-      EXPECT_LE(stream.Bytes().capacity(), text.size() + ReadChunkSize);
+      EXPECT_LE(stream.Capacity(), static_cast<int64_t>(text.size()) + ReadChunkSize);
     }
   }
   // A stream that already holds more is overwritten from 0 and keeps its tail.
