@@ -174,6 +174,56 @@ TEST_F(TFileHostTest, ReadersReadOnlyWhatTheyAskFor) {
   EXPECT_EQ(host.ToolServices()->GetModuleInterface(PathOf("None.pas")), nullptr);
 }
 
+// Readers read ahead when reads go on from where the last one ended; whatever
+// the order and size of the reads, each delivers the text's own bytes, also
+// after the text was replaced while the reader was open.
+TEST_F(TFileHostTest, ReadersDeliverTheTextInAnyOrderOfReads) {
+  std::string text(700000, ' ');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i * 7 % 23);
+  Write("Long.pas", text);
+  TFileHost host(FFolder.string());
+  TInterfacePtr<TIModuleInterface> module(
+      host.ToolServices()->GetModuleInterface(PathOf("Long.pas")));
+  TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+  const struct {
+    const char* name;
+    std::vector<std::pair<int32_t, int32_t>> reads;  // position, count
+  } kCases[] = {
+      {"in chunks to the end", {}},
+      {"on and back", {{0, 8092}, {8092, 8092}, {100, 50}, {150, 8092}, {8242, 8092}}},
+      {"across where a read ahead ends",
+       {{0, 8092}, {8092, 200000}, {208092, 200000}, {408092, 291000}, {699092, 8092}}},
+      {"longer than a read ahead", {{0, 10}, {10, 600000}, {600010, 8092}}},
+      {"jumps", {{650000, 8092}, {658092, 8092}, {5, 8092}, {699999, 8092}, {700000, 8092}}},
+  };
+  for (const auto& c : kCases) {
+    TInterfacePtr<TIEditReader> reader(editor->CreateReader());
+    auto reads = c.reads;
+    if (reads.empty()) {
+      for (int32_t at = 0; at <= 700000; at += 8092) reads.emplace_back(at, 8092);
+    }
+    std::vector<char> buffer(700000);
+    for (const auto& [position, count] : reads) {
+      const int32_t n = reader->GetText(position, buffer.data(), count);
+      const std::string expected =
+          text.substr(std::min<size_t>(position, text.size()), static_cast<size_t>(count));
+      ASSERT_EQ(std::string(buffer.data(), static_cast<size_t>(std::max(n, 0))), expected)
+          << c.name << " at " << position;
+    }
+  }
+  // A reader that has read ahead in the file, then the text is replaced.
+  TInterfacePtr<TIEditReader> reader(editor->CreateReader());
+  char buffer[16];
+  ASSERT_EQ(reader->GetText(0, buffer, 8), 8);
+  ASSERT_EQ(reader->GetText(8, buffer, 8), 8);
+  EXPECT_EQ(std::string(buffer, 8), text.substr(8, 8));
+  Replace(*host.ToolServices(), PathOf("Long.pas"), "replaced by a much shorter text");
+  ASSERT_EQ(reader->GetText(16, buffer, 8), 8);
+  EXPECT_EQ(std::string(buffer, 8), "ch short");
+  ASSERT_EQ(reader->GetText(24, buffer, 16), 7);
+  EXPECT_EQ(std::string(buffer, 7), "er text");
+}
+
 // A writer starts from the text of the buffer: the file while nothing changed
 // it, else its draft. Both give the same results.
 TEST_F(TFileHostTest, WriterPositionsAreThoseOfTheOriginalText) {

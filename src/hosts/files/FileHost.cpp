@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <utility>
@@ -362,16 +363,43 @@ class TFileReader : public TCounted<TIEditReader> {
   int32_t GetText(int32_t position, char* buffer, int32_t count) override {
     if (position < 0 || count <= 0) return 0;
     int fd = -1;
-    if (const TDraftPtr& draft = FBuffer->Text) {
+    const TDraftPtr& draft = FBuffer->Text;
+    if (draft) {
       fd = draft->Descriptor();
     } else if (OpenFile()) {
       fd = FDescriptor;
     } else {
       throw TError(SystemError("cannot open", FBuffer->FileName));
     }
-    const ssize_t n = ReadAt(fd, buffer, static_cast<size_t>(count), position);
-    if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
-    return static_cast<int32_t>(n);
+    if (draft != FAheadDraft) FAheadSize = 0;  // the text was replaced since
+    const auto from = static_cast<size_t>(position);
+    const auto wanted = static_cast<size_t>(count);
+    const bool sequential = from == FNext;
+    FNext = std::numeric_limits<size_t>::max();
+    if (sequential && wanted <= kAhead &&
+        (from < FAheadStart || from >= FAheadStart + FAheadSize)) {
+      // Reading on from where the last read ended: a whole text is being read,
+      // and one call to the system serves many reads.
+      if (!FAhead) FAhead = std::make_unique<char[]>(kAhead);
+      const ssize_t n = ReadAt(fd, FAhead.get(), kAhead, static_cast<off_t>(from));
+      if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
+      FAheadStart = from;
+      FAheadSize = static_cast<size_t>(n);
+      FAheadDraft = draft;
+    }
+    size_t delivered;
+    if (from >= FAheadStart && from < FAheadStart + FAheadSize &&
+        (from + wanted <= FAheadStart + FAheadSize || FAheadSize < kAhead)) {
+      // Within what was read ahead, or up to the end of the text that it reached.
+      delivered = std::min(wanted, FAheadStart + FAheadSize - from);
+      std::memcpy(buffer, FAhead.get() + (from - FAheadStart), delivered);
+    } else {
+      const ssize_t n = ReadAt(fd, buffer, wanted, static_cast<off_t>(from));
+      if (n < 0) throw TError(SystemError("cannot read", FBuffer->FileName));
+      delivered = static_cast<size_t>(n);
+    }
+    FNext = from + delivered;
+    return static_cast<int32_t>(delivered);
   }
   int64_t TextLength() override {
     if (const TDraftPtr& draft = FBuffer->Text) return static_cast<int64_t>(draft->Size());
@@ -386,8 +414,18 @@ class TFileReader : public TCounted<TIEditReader> {
     return FDescriptor >= 0;
   }
 
+  static constexpr size_t kAhead = 256 * 1024;
+
   TFileBufferPtr FBuffer;
   int FDescriptor = -1;
+  // What was read ahead: the bytes from FAheadStart of the text FAheadDraft
+  // held (null: the file; held, so that no other draft takes its place in
+  // memory), and where the last read ended.
+  std::unique_ptr<char[]> FAhead;
+  size_t FAheadStart = 0;
+  size_t FAheadSize = 0;
+  TDraftPtr FAheadDraft;
+  size_t FNext = std::numeric_limits<size_t>::max();
 };
 
 // The text a writer starts from: the buffer's draft, shared, or while the file
