@@ -336,6 +336,10 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     // bound for any but a unit of tiny comments. Pages never written cost no
     // memory.
     TryReserve(module, source.Size());
+    // The stripped text is about as long as the unit: its pages are mapped on
+    // the second thread while the scan fills them.
+    TryReserve(stripped, source.Size() + 64);
+    const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
     if (!processor.UnComment(source, stripped, module, newIdent)) {
       site.ShowMessage(MsgNotUncommentable(unitFile));
       return false;
@@ -418,6 +422,10 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   source::TSourceClass processor;
   stripped.Seek(0);
   module.Seek(0);
+  // The restored text is at most as long as the two together: its pages are
+  // mapped on the second thread while the walk fills them.
+  TryReserve(restored, stripped.Size() + module.Size());
+  const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
   if (!processor.ReComment(stripped, module, restored)) {
     site.ShowMessage(MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe()));
     return false;
