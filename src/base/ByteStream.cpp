@@ -85,7 +85,9 @@ char* TByteStream::Extend(int64_t count) {
   const int64_t size = FSize + count;
   // Doubling keeps a stream written in small pieces from copying itself over
   // and over.
-  if (size > FCapacity) Grow(std::min(kMaxSize, std::max(size, 2 * FCapacity)));
+  if (size > FCapacity || FData == nullptr) {
+    Grow(std::min(kMaxSize, std::max(size, 2 * FCapacity)));
+  }
   char* const first = FData + FSize;
   FSize = size;
   FData[FSize] = '\0';

@@ -30,9 +30,11 @@ class TOutput {
   TOutput(const TOutput&) = delete;
   TOutput& operator=(const TOutput&) = delete;
 
-  // Room for `count` bytes, and kSpill more, at the cursor.
+  // Room for `count` bytes, and kSpill more, at the cursor. (The spill lands in
+  // the stream's scratch, which a stream that never had memory lacks: then
+  // even no bytes at all make it grow.)
   char* Room(size_t count) {
-    if (static_cast<size_t>(FLimit - FCursor) < count) Grow(count);
+    if (static_cast<size_t>(FLimit - FCursor) <= count) Grow(count);
     return FCursor;
   }
   void Advance(size_t count) { FCursor += count; }

@@ -84,6 +84,13 @@ TEST(ByteStreamTest, EmptyStreamsCopiesMovesAndReleasedOnes) {
   TByteStream empty;
   EXPECT_STREQ(empty.Data(), "");
   EXPECT_EQ(empty.View(), "");
+  // Lengthened by nothing, a stream that never had memory has some, with its
+  // scratch, and still holds nothing.
+  char* none = empty.Extend(0);
+  ASSERT_NE(none, nullptr);
+  std::memset(none, 'x', TByteStream::kScratch);
+  empty.Truncate(0);
+  EXPECT_STREQ(empty.Data(), "");
   TByteStream s("abc");
   s.Seek(2);
   TByteStream copy(s);
