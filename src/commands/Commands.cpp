@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -117,9 +118,23 @@ int32_t ReadChunkInto(TIEditReader& reader, int32_t position, TByteStream& strea
   return delivered;
 }
 
+// The first zero byte of `count` bytes at `bytes`, which stand at `position`
+// of the text, is recorded in `firstZero` unless one was found before.
+void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* firstZero) {
+  if (firstZero == nullptr || *firstZero >= 0 || count <= 0) return;
+  if (const void* zero = std::memchr(bytes, 0, static_cast<size_t>(count))) {
+    *firstZero = position + (static_cast<const char*>(zero) - bytes);
+  }
+}
+
 // Reads `editor`'s text in chunks as ReadModuleText describes. Throws on a
-// host that misbehaves; the callers turn that into their results.
-int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t chunkLimit) {
+// host that misbehaves; the callers turn that into their results. When
+// `firstZero` is given, it is set to where the first zero byte read stands, or
+// -1: each chunk is looked at while it is still in the cache, rather than the
+// whole text again afterwards.
+int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t chunkLimit,
+                       int64_t* firstZero = nullptr) {
+  if (firstZero != nullptr) *firstZero = -1;
   TInterfacePtr<TIEditReader> reader(editor.CreateReader());
   if (!reader) return 0;
   const bool keep = chunkLimit != clCountOnly && stream;
@@ -143,11 +158,13 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
     if (keep && stream->Position() == stream->Size()) {
       delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), *stream);
       if (delivered < 0 || delivered > ReadChunkSize) return 0;
+      NoteZero(stream->Data() + stream->Size() - delivered, delivered, position, firstZero);
     } else {
       std::fill(buffer.begin(), buffer.end(), '\0');
       delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
       if (delivered < 0 || delivered > ReadChunkSize) return 0;
       if (keep) stream->Write(buffer.data(), delivered);
+      NoteZero(buffer.data(), delivered, position, firstZero);
     }
     if (delivered < ReadChunkSize || chunkLimit > 0) break;
   }
@@ -274,17 +291,28 @@ static_assert(NewModuleFlags == 0x9B);
 
 }  // namespace
 
-int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit) {
+namespace {
+
+// ReadModuleText, and where the first zero byte read stands (-1: none).
+int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit,
+                       int64_t* firstZero) {
+  if (firstZero != nullptr) *firstZero = -1;
   if (!stream || !ToolServices) return 0;
   try {
     TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
     if (!module) return 0;
     TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
     if (!editor) return 0;
-    return ReadEditorText(*editor, stream, chunkLimit);
+    return ReadEditorText(*editor, stream, chunkLimit, firstZero);
   } catch (...) {
     return 0;
   }
+}
+
+}  // namespace
+
+int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit) {
+  return ReadModuleText(fileName, stream, chunkLimit, nullptr);
 }
 
 bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
@@ -351,11 +379,12 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     site.ShowMessage(MsgAlreadyUncommented(unitFile, moduleFile));
     return false;
   }
-  if (ReadModuleText(unitFile, &source, clWhole) == 0) {
+  int64_t zero = -1;
+  if (ReadModuleText(unitFile, &source, clWhole, &zero) == 0) {
     site.ShowMessage(MsgCannotRead(unitFile));
     return false;
   }
-  if (const int64_t zero = ZeroBytePosition(source); zero >= 0) {
+  if (zero >= 0) {
     site.ShowMessage(MsgZeroByte(unitFile, zero));
     return false;
   }
@@ -433,11 +462,12 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   const std::string unitFile = unitFileArg;
   TButtonsDisabled disabled(site, cbUnComment, cbReComment);
   TByteStream restored, stripped, module;
-  if (ReadModuleText(unitFile, &stripped, clWhole) == 0) {
+  int64_t zero = -1;
+  if (ReadModuleText(unitFile, &stripped, clWhole, &zero) == 0) {
     site.ShowMessage(MsgCannotRead(unitFile));
     return false;
   }
-  if (const int64_t zero = ZeroBytePosition(stripped); zero >= 0) {
+  if (zero >= 0) {
     site.ShowMessage(MsgZeroByte(unitFile, zero));
     return false;
   }
@@ -452,7 +482,8 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     return false;
   }
   // An unreadable module reaches ReComment empty, which stops it.
-  ReadModuleText(moduleFile, &module, clWhole);
+  int64_t moduleZero = -1;
+  ReadModuleText(moduleFile, &module, clWhole, &moduleZero);
 
   source::TSourceClass processor;
   stripped.Seek(0);
@@ -465,7 +496,9 @@ bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
     site.ShowMessage(MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe()));
     return false;
   }
-  if (const int64_t zero = ZeroBytePosition(restored); zero >= 0) {
+  // The restored text is made of the unit's bytes and the module's: only a
+  // module that holds a zero byte can have brought one.
+  if (const int64_t zero = moduleZero < 0 ? -1 : ZeroBytePosition(restored); zero >= 0) {
     // The unit itself has none, so it came with a comment of the module.
     site.ShowMessage(MsgZeroByte(moduleFile, zero));
     return false;

@@ -424,14 +424,22 @@ TEST_F(TCommandsTest, UncommentNamesTheModuleAfterTheUnitTheHostReallyMade) {
 }
 
 TEST_F(TCommandsTest, AZeroByteIsRefusedBeforeAnythingIsWritten) {
-  const std::string withZero =
-      kUnitText.substr(0, 20) + std::string(1, '\0') + kUnitText.substr(20);
-  AddUnit(kMain, withZero);
-  EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
-  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgZeroByte(kMain, 20)});
-  EXPECT_NE(FSite.Messages[0].find("/p/Main.pas"), std::string::npos);
-  EXPECT_EQ(TextOf(kMain), withZero);
-  EXPECT_EQ(FHost.UnitFiles(), std::vector<std::string>{kMain});
+  // Zero bytes are found chunk by chunk as the unit is read: in the first
+  // chunk, at either side of a chunk's end, and further on.
+  for (const size_t at : {size_t{20}, size_t{8091}, size_t{8092}, size_t{20000}}) {
+    std::string withZero = kUnitText + std::string(20100, ' ');
+    withZero.insert(at, 1, '\0');
+    withZero.insert(at + 5, 1, '\0');  // only the first counts
+    FHost.RemoveUnit(kMain);
+    FUnits.Clear();
+    FSite = {};
+    AddUnit(kMain, withZero);
+    EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
+    EXPECT_EQ(FSite.Messages,
+              std::vector<std::string>{MsgZeroByte(kMain, static_cast<int64_t>(at))});
+    EXPECT_EQ(TextOf(kMain), withZero);
+    EXPECT_EQ(FHost.UnitFiles(), std::vector<std::string>{kMain});
+  }
 
   // The same for Re-Comment, when the uncommented unit gained a zero byte.
   FHost.RemoveUnit(kMain);
@@ -444,6 +452,21 @@ TEST_F(TCommandsTest, AZeroByteIsRefusedBeforeAnythingIsWritten) {
   ASSERT_EQ(FSite.Messages.size(), 1u);
   EXPECT_EQ(FSite.Messages[0].rfind("Error. /p/Main.pas holds a zero byte", 0), 0u);
   EXPECT_EQ(TextOf(kMain), before);
+  EXPECT_TRUE(FSite.Deleted.empty());
+
+  // A zero byte in a comment text of the module would come into the unit.
+  FHost.SetText(kMain, before.substr(0, before.size() - 1));
+  std::string module = TextOf(kNewUnit);
+  const size_t text = module.find(" the main unit");
+  ASSERT_NE(text, std::string::npos);
+  module[text] = '\0';
+  FHost.SetText(kNewUnit, module);
+  FSite = {};
+  EXPECT_FALSE(ReCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages,
+            std::vector<std::string>{MsgZeroByte(kNewUnit, kUnitText.find(" the main unit"))});
+  EXPECT_EQ(TextOf(kMain), before.substr(0, before.size() - 1));
+  EXPECT_EQ(TextOf(kNewUnit), module);
   EXPECT_TRUE(FSite.Deleted.empty());
 }
 
