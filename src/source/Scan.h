@@ -10,7 +10,6 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

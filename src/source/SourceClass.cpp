@@ -27,19 +27,30 @@ std::string_view Probe(const TByteStream& stream) {
   return text.substr(0, text.find('\0'));
 }
 
+// The largest entry head: "(*", a record, "*)", CR LF and the opening quote.
+constexpr size_t kMaxHead = TTipoNumero::kMaxText + 7;
+
+// Writes the head of the entry for `text` at `out`, which has room for
+// kMaxHead bytes, and returns its end.
+char* FormatEntryHead(char* out, int32_t number, TCommentKind kind, std::string_view text) {
+  TTipoNumero record;
+  record.Number = number;
+  record.Kind = kind;
+  record.Length = static_cast<int32_t>(text.size());
+  out[0] = '(';
+  out[1] = '*';
+  char* end = record.Format(out + 2);
+  std::memcpy(end, "*)\r\n'", 5);
+  return end + 5;
+}
+
 // Appends one marker to `stripped` and one entry to `module`.
 void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCommentKind kind,
                  std::string_view text) {
   char marker[16];
   stripped.append(marker, static_cast<size_t>(scan::FormatMarker(marker, number) - marker));
-  TTipoNumero record;
-  record.Number = number;
-  record.Kind = kind;
-  record.Length = static_cast<int32_t>(text.size());
-  char head[TTipoNumero::kMaxText + 8] = {'(', '*'};
-  char* end = record.Format(head + 2);
-  std::memcpy(end, "*)\r\n'", 5);
-  module.append(head, static_cast<size_t>(end + 5 - head));
+  char head[kMaxHead];
+  module.append(head, static_cast<size_t>(FormatEntryHead(head, number, kind, text) - head));
   module.append(text);
   module.append("'\r\n", 3);
 }
@@ -101,19 +112,12 @@ class TEntryWriter {
   }
 
   __attribute__((noinline)) void WriteSlowly(TCommentKind kind, std::string_view text) {
-    TTipoNumero record;
-    record.Number = ++FCount;
-    record.Kind = kind;
-    record.Length = static_cast<int32_t>(text.size());
+    ++FCount;
     char* marker = FStripped.Room(16);
     FStripped.Advance(static_cast<size_t>(scan::FormatMarker(marker, FCount) - marker));
-    char* out = FModule.Room(TTipoNumero::kMaxText + 8 + text.size());
-    char* head = out;
-    *out++ = '(';
-    *out++ = '*';
-    out = record.Format(out);
-    std::memcpy(out, "*)\r\n'", 5);
-    out += 5;
+    char* out = FModule.Room(kMaxHead + text.size() + 3);
+    char* const head = out;
+    out = FormatEntryHead(out, FCount, kind, text);
     std::memcpy(out, text.data(), text.size());
     std::memcpy(out + text.size(), "'\r\n", 3);
     FModule.Advance(static_cast<size_t>(out - head) + text.size() + 3);
@@ -279,9 +283,7 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
       TEntryWriter writer(out, mod, CommentCount, end);
       TStrip strip{p, end, out, writer};
       scan::Dispatch(strip);
-      out.Finish();
-      mod.Finish();
-    }
+    }  // the writers cut the streams to what was written
     source.Seek(source.Size());
     module.Seek(module.Size());
     WriteModuleFooter(module);
