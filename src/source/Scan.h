@@ -29,8 +29,10 @@ inline bool IsSpecial(const char* p, const char* end) {
 // Each finder has
 //   Special(p, end): the first special place in [p, end), or end;
 //   Find(p, end, c): the first `c` in [p, end), or end;
-//   Block(p, quotes, opens): bit i set for each quote, and for each "{", "(*"
-//     and "//", at p + i of the 64 bytes at p (65 must be readable);
+//   Block(p, quotes, opens): bit i set for each quote, and for each "{" (but
+//     not "{$"), "(*" and "//", at p + i of the 64 bytes at p (65 must be
+//     readable). A "{$" directive's text is code to both the scan and the walk,
+//     so its brace needs no stop; "(*$" is rare and is left to the callers;
 //   Parity(bits): bit i set when an odd number of bits stand at or below i.
 struct TScalarFinder {
   static const char* Special(const char* p, const char* end) {
@@ -49,7 +51,8 @@ struct TScalarFinder {
     quotes = opens = 0;
     for (int i = 0; i < 64; ++i) {
       quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
-      opens |= static_cast<uint64_t>(p[i] == '{' || (p[i] == '(' && p[i + 1] == '*') ||
+      opens |= static_cast<uint64_t>((p[i] == '{' && p[i + 1] != '$') ||
+                                     (p[i] == '(' && p[i + 1] == '*') ||
                                      (p[i] == '/' && p[i + 1] == '/'))
                << i;
     }
@@ -107,7 +110,9 @@ struct TSse2Finder {
                                                       _mm_cmpeq_epi8(w, _mm_set1_epi8('*'))),
                                         _mm_and_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
                                                       _mm_cmpeq_epi8(w, _mm_set1_epi8('/'))));
-      const __m128i open = _mm_or_si128(pair, _mm_cmpeq_epi8(v, _mm_set1_epi8('{')));
+      const __m128i brace = _mm_andnot_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('$')),
+                                             _mm_cmpeq_epi8(v, _mm_set1_epi8('{')));
+      const __m128i open = _mm_or_si128(pair, brace);
       quotes |= static_cast<uint64_t>(static_cast<uint16_t>(
                     _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))))
                 << i;
@@ -179,7 +184,9 @@ struct TAvx2Finder {
                                            _mm256_cmpeq_epi8(w, _mm256_set1_epi8('*'))),
                           _mm256_and_si256(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('/')),
                                            _mm256_cmpeq_epi8(w, _mm256_set1_epi8('/'))));
-      const __m256i open = _mm256_or_si256(pair, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('{')));
+      const __m256i brace = _mm256_andnot_si256(_mm256_cmpeq_epi8(w, _mm256_set1_epi8('$')),
+                                                _mm256_cmpeq_epi8(v, _mm256_set1_epi8('{')));
+      const __m256i open = _mm256_or_si256(pair, brace);
       halves[i][0] =
           static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\''))));
       halves[i][1] = static_cast<uint32_t>(_mm256_movemask_epi8(open));
