@@ -1,6 +1,7 @@
 // The walk that puts a commenting module's entries back at their markers.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "source/Output.h"
 #include "source/Scan.h"
@@ -10,16 +11,35 @@
 namespace scrivlock::source {
 namespace {
 
+// The `count` (at most 8) bytes at `p` as one word, read in loads of the
+// integer sizes: a zeroed word filled by memcpy goes through the stack, and
+// reading it back whole then waits for the partial stores to drain.
+template <size_t count>
+uint64_t LoadBytes(const char* p) {
+  static_assert(count <= 8);
+  if constexpr (count == 0) {
+    return 0;
+  } else if constexpr (count == 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+  } else if constexpr (count >= 4) {
+    uint32_t low;
+    std::memcpy(&low, p, 4);
+    return low | LoadBytes<count - 4>(p + 4) << 32;
+  } else {
+    using TWord = std::conditional_t<count >= 2, uint16_t, uint8_t>;
+    TWord word;
+    std::memcpy(&word, p, sizeof word);
+    return word | LoadBytes<count - sizeof word>(p + sizeof word) << (8 * sizeof word);
+  }
+}
+
 // Whether the `count` (at most 8) bytes at `a` and `b` are the same, compared
 // as one word: memcmp of so few bytes is not always inlined.
 template <size_t count>
 bool SameBytes(const char* a, const char* b) {
-  static_assert(count <= 8);
-  uint64_t left = 0;
-  uint64_t right = 0;
-  std::memcpy(&left, a, count);
-  std::memcpy(&right, b, count);
-  return left == right;
+  return LoadBytes<count>(a) == LoadBytes<count>(b);
 }
 
 template <size_t N>
