@@ -1,5 +1,6 @@
 #include "source/Scan.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -22,5 +23,15 @@ TVectorSet VectorSet() {
   return set;
 }
 #endif
+
+size_t MatchLongMarker(const char* p, const char* end, int32_t& number) {
+  if (end - p < 4 || p[0] != '{' || p[1] != '#') return 0;
+  const char* q = p + 2;
+  int64_t value = 0;
+  while (q < end && *q >= '0' && *q <= '9' && q - p < 12) value = value * 10 + (*q++ - '0');
+  if (q == p + 2 || q >= end || *q != '}' || value > INT32_MAX) return 0;
+  number = static_cast<int32_t>(value);
+  return static_cast<size_t>(q + 1 - p);
+}
 
 }  // namespace scrivlock::source::scan

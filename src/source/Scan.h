@@ -276,14 +276,30 @@ const char* NextInCode(const char* p, const char* end) {
 
 // A comment marker is "{#", 1 to 10 decimal digits of a number that fits in 32
 // bits, and "}". Returns its length at `p` (0 when `p` holds none) and its number.
+// This one reads a digit at a time, and serves near the end of the text and for
+// numbers of more than eight digits.
+size_t MatchLongMarker(const char* p, const char* end, int32_t& number);
+
+// Up to eight digits are read as one word: where the first byte that is no
+// digit stands, and the digits' value, come out of a few moves with no branch
+// on the number's width, which changes as markers count up.
 inline size_t MatchMarker(const char* p, const char* end, int32_t& number) {
-  if (end - p < 4 || p[0] != '{' || p[1] != '#') return 0;
-  const char* q = p + 2;
-  int64_t value = 0;
-  while (q < end && *q >= '0' && *q <= '9' && q - p < 12) value = value * 10 + (*q++ - '0');
-  if (q == p + 2 || q >= end || *q != '}' || value > INT32_MAX) return 0;
-  number = static_cast<int32_t>(value);
-  return static_cast<size_t>(q + 1 - p);
+  if (end - p < 11) return MatchLongMarker(p, end, number);
+  if (p[0] != '{' || p[1] != '#') return 0;
+  uint64_t v;
+  std::memcpy(&v, p + 2, 8);
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr uint64_t kZeros = 0x3030303030303030ULL;
+  // A carry out of a byte that is no digit only spoils the bytes after it.
+  const uint64_t other = ((v & kHigh) ^ kZeros) | (((v + 0x0606060606060606ULL) & kHigh) ^ kZeros);
+  const int digits = other ? __builtin_ctzll(other) / 8 : 8;
+  if (digits == 0) return 0;
+  if (p[2 + digits] != '}') return digits == 8 ? MatchLongMarker(p, end, number) : 0;
+  // Zeros shifted in ahead of the digits read as leading zeros.
+  v = ((v & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - digits))) * 2561 >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  number = static_cast<int32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+  return static_cast<size_t>(3 + digits);
 }
 
 // Eight decimal digits of `value` (below 100000000), zero-filled, as the bytes

@@ -56,6 +56,10 @@ const WalkCase kWalks[] = {
      "(* { main } *)// // none\r\n(* x *)", Stop::rsNone, 0, 0},
     {"things that are not markers", "{#}{#x}{#-1}{#99999999999}{#1}{#2}{#3}{#4}{#5", true,
      "{#}{#x}{#-1}{#99999999999}{ main }// none\r\n(* x *){#5", Stop::rsNone, 0, 0},
+    {"numbers with leading zeros", "{#01}{#000000002}{#0003}{#4}", true,
+     "{ main }// none\r\n(* x *)", Stop::rsNone, 0, 0},
+    {"numbers up to 32 bits", "{#2147483648}{#1}{#2}{#3}{#2147483647}", false,
+     "{#2147483648}{ main }// none\r\n(* x *)", Stop::rsWrongEndNumber, 2147483647, 4},
     {"directives are code", "{$I 'a'}(*$X*){#1}{#2}{#3}{#4}", true,
      "{$I 'a'}(*$X*){ main }// none\r\n(* x *)", Stop::rsNone, 0, 0},
 };
