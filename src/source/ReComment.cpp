@@ -244,15 +244,15 @@ struct TWalk {
   template <class TFinder>
   bool Skim(const char*& p, bool& literal) {
     uint64_t inside = 0;
-    for (; end - p > static_cast<ptrdiff_t>(scan::kBlock); p += scan::kBlock) {
-      for (uint64_t opens = scan::CodeOpens<TFinder>(p, inside); opens; opens &= opens - 1) {
+    for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, end, inside)) != 0; p += scan::kBlock) {
+      for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
         int32_t number;
         if (const size_t length = scan::MatchMarker(q, end, number)) {
           // A marker holds no special byte, so the block's other bits still stand.
           if (!Place<TFinder>(q, number)) return false;
           kept = q + length;
-        } else if (q[1] == '$' || (q[0] == '(' && q + 2 < end && q[2] == '$')) {
+        } else if (q[0] == '(' && q + 2 < end && q[2] == '$') {
           // A directive: its text is walked as code.
         } else {
           p = q;

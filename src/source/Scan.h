@@ -258,6 +258,18 @@ uint64_t CodeOpens(const char* p, uint64_t& literal) {
   return opens & ~inside;
 }
 
+// Moves `p` a block at a time to the first block that holds a "{", "(*" or
+// "//" outside literals, and returns them as bits; 0 once no more than a block
+// is left at `p`. A loop of its own keeps the finder's constants in registers,
+// however much the caller does with each block it is given.
+template <class TFinder>
+uint64_t NextOpens(const char*& p, const char* end, uint64_t& literal) {
+  for (; end - p > static_cast<ptrdiff_t>(kBlock); p += kBlock) {
+    if (const uint64_t opens = CodeOpens<TFinder>(p, literal)) return opens;
+  }
+  return 0;
+}
+
 // The first special place at or after `p`, which is in code, that is not
 // inside a literal (or a quote that opens one near the end), or end.
 template <class TFinder>
