@@ -60,6 +60,39 @@ class TModuleReader {
   }
   bool AtEntry() const { return StartsWith(FText, FCursor, "(*"); }
 
+  // Reads a whole entry as UnComment writes it: the record, the text in
+  // quotes, and the next record or the footer after it. False, with nothing
+  // read, when the entry is anything else; ReadRecord and ReadText then read
+  // it, as they would this one, to the same result.
+  bool ReadStandardEntry(TTipoNumero& record, std::string_view& text) {
+    // "(*" number "," name "," length "*)" CR LF "'" text "'" CR LF, then "(*" or the footer
+    constexpr size_t kHead = 31;
+    constexpr size_t kTail = 3;
+    const char* const r = FText.data() + FCursor;
+    const size_t left = FText.size() - FCursor;
+    if (left < kHead + kTail + 2 || !SameBytes<2>(r, "(*") || !SameBytes<5>(r + 26, "*)\r\n'")) {
+      return false;
+    }
+    uint32_t number;
+    uint32_t length;
+    if (!scan::ReadEightDigits(r + 2, number) || !scan::ReadEightDigits(r + 18, length))
+      return false;
+    const int kind = KindOf(r + 10);
+    if (kind < 0 || left - kHead - kTail - 2 < length) return false;
+    const char* const close = r + kHead + length;
+    if (!SameBytes<3>(close, "'\r\n")) return false;
+    if (!SameBytes<2>(close + kTail, "(*") &&
+        !(left - kHead - kTail - length >= 8 && SameBytes<8>(close + kTail, "{$endif}"))) {
+      return false;
+    }
+    record.Number = static_cast<int32_t>(number);
+    record.Kind = static_cast<TCommentKind>(kind);
+    record.Length = static_cast<int32_t>(length);
+    text = std::string_view(r + kHead, length);
+    FCursor += kHead + length + kTail;
+    return true;
+  }
+
   // Reads the index record at the cursor into `record`; an unreadable record
   // leaves `record` as it was.
   void ReadRecord(TTipoNumero& record) {
@@ -135,16 +168,25 @@ class TModuleReader {
     if (!scan::ReadEightDigits(text, number) || !scan::ReadEightDigits(text + 16, length)) {
       return false;
     }
-    // The kinds differ in their first letter, which picks the one name to
-    // compare: a loop over the names would guess wrong whenever the kind changes.
-    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
-    static constexpr TCommentKind kKinds[4] = {ckLine, ckBrace, ckParen, ckEnd};
-    const int kind = text[9] == 'B' ? 0 : text[9] == 'K' ? 1 : text[9] == 'P' ? 2 : 3;
-    if (!SameBytes<8>(text + 8, kNames[kind])) return false;
+    const int kind = KindOf(text + 8);
+    if (kind < 0) return false;
     record.Number = static_cast<int32_t>(number);
-    record.Kind = kKinds[kind];
+    record.Kind = static_cast<TCommentKind>(kind);
     record.Length = static_cast<int32_t>(length);
     return true;
+  }
+
+  // The kind whose name stands at `p` with its commas, ",Keys  ,", or -1.
+  // The names differ in the low bits of their first letter, which pick the one
+  // name to compare: a chain of tests would guess wrong whenever the kind changes.
+  static int KindOf(const char* p) {
+    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
+    static_assert(ckLine == 0 && ckBrace == 1 && ckParen == 2 && ckEnd == 3);
+    // 'P' & 15 is 0, 'B' & 15 is 2, 'F' & 15 is 6, 'K' & 15 is 11.
+    static constexpr int8_t kByLetter[16] = {2,  -1, 0,  -1, -1, -1, 3,  -1,
+                                             -1, -1, -1, 1,  -1, -1, -1, -1};
+    const int kind = kByLetter[p[1] & 15];
+    return kind >= 0 && SameBytes<8>(p, kNames[kind]) ? kind : -1;
   }
 
   std::string_view FText;
@@ -204,13 +246,16 @@ struct TWalk {
   bool Place(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
-    if (!reader.AtEntry()) {
-      record.Number = 0;
-      return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
-    }
-    reader.ReadRecord(record);
     std::string_view text;
-    const bool complete = reader.ReadText<TFinder>(record, text);
+    bool complete = reader.ReadStandardEntry(record, text);
+    if (!complete) {
+      if (!reader.AtEntry()) {
+        record.Number = 0;
+        return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
+      }
+      reader.ReadRecord(record);
+      complete = reader.ReadText<TFinder>(record, text);
+    }
     if (record.Kind == ckEnd) {
       if (record.Number != marker) return Stop(TReCommentStop::rsWrongEndNumber, at, marker);
       endSeen = true;
@@ -232,7 +277,8 @@ struct TWalk {
     TOutput::CopyTo(o, text.data(), text.size(), moduleEnd);
     std::memcpy(o + text.size(), delimiters.close, 2);
     out.Advance(delimiters.openSize + text.size() + delimiters.closeSize);
-    lineClosed = record.Kind == ckLine && !text.empty() && text.back() == '\n';
+    // Without branches: whether a line comment ends its line changes from one to the next.
+    lineClosed = (record.Kind == ckLine) & !text.empty() & (o[text.size() - 1] == '\n');
     return true;
   }
 
@@ -244,7 +290,8 @@ struct TWalk {
   template <class TFinder>
   bool Skim(const char*& p, bool& literal) {
     uint64_t inside = 0;
-    for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, end, inside)) != 0; p += scan::kBlock) {
+    for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, end, inside)) != 0;
+         p += scan::kBlock) {
       for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
         int32_t number;
