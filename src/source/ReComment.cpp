@@ -60,12 +60,19 @@ class TModuleReader {
   }
   bool AtEntry() const { return StartsWith(FText, FCursor, "(*"); }
 
-  // Reads a whole entry as UnComment writes it: the record, the text in
-  // quotes, and the next record or the footer after it. False, with nothing
-  // read, when the entry is anything else; ReadRecord and ReadText then read
-  // it, as they would this one, to the same result.
-  bool ReadStandardEntry(TTipoNumero& record, std::string_view& text) {
-    // "(*" number "," name "," length "*)" CR LF "'" text "'" CR LF, then "(*" or the footer
+  // An entry as UnComment writes it: "(*" number "," name "," length "*)"
+  // CR LF, the text in quotes, CR LF, and then the next record or the footer.
+  struct TStandardEntry {
+    TTipoNumero record;
+    const char* text;
+    uint64_t digits;  // the number's eight digits as they stand in the record
+    size_t size;      // of the whole entry, up to the next one
+  };
+
+  // Looks at the entry at the cursor without moving on. False when it is
+  // anything but standard; ReadRecord and ReadText then read it, as they would
+  // this one, to the same result.
+  bool PeekStandardEntry(TStandardEntry& entry) const {
     constexpr size_t kHead = 31;
     constexpr size_t kTail = 3;
     const char* const r = FText.data() + FCursor;
@@ -75,8 +82,9 @@ class TModuleReader {
     }
     uint32_t number;
     uint32_t length;
-    if (!scan::ReadEightDigits(r + 2, number) || !scan::ReadEightDigits(r + 18, length))
+    if (!scan::ReadEightDigits(r + 2, number) || !scan::ReadEightDigits(r + 18, length)) {
       return false;
+    }
     const int kind = KindOf(r + 10);
     if (kind < 0 || left - kHead - kTail - 2 < length) return false;
     const char* const close = r + kHead + length;
@@ -85,13 +93,15 @@ class TModuleReader {
         !(left - kHead - kTail - length >= 8 && SameBytes<8>(close + kTail, "{$endif}"))) {
       return false;
     }
-    record.Number = static_cast<int32_t>(number);
-    record.Kind = static_cast<TCommentKind>(kind);
-    record.Length = static_cast<int32_t>(length);
-    text = std::string_view(r + kHead, length);
-    FCursor += kHead + length + kTail;
+    entry.record.Number = static_cast<int32_t>(number);
+    entry.record.Kind = static_cast<TCommentKind>(kind);
+    entry.record.Length = static_cast<int32_t>(length);
+    entry.text = r + kHead;
+    entry.digits = LoadBytes<8>(r + 2);
+    entry.size = kHead + length + kTail;
     return true;
   }
+  void Skip(const TStandardEntry& entry) { FCursor += entry.size; }
 
   // Reads the index record at the cursor into `record`; an unreadable record
   // leaves `record` as it was.
@@ -241,14 +251,83 @@ struct TWalk {
     return false;
   }
 
+  // The module's next entry when it is standard and of a comment, with the
+  // marker that asks for it as the bytes of a word (zero when there is none, or
+  // the marker is longer than a word). It is read one entry ahead, while the
+  // walk looks for that marker: each entry's place in the module follows from
+  // the length of the one before, and reading it only once its marker is
+  // found would make the walk wait for that chain at every marker.
+  TModuleReader::TStandardEntry next{};
+  uint64_t nextMarker = 0;
+  uint64_t nextMask = 0;
+  size_t nextWidth = 0;
+
+  void LookAhead() {
+    nextMarker = 0;
+    if (endSeen || !reader.PeekStandardEntry(next) || next.record.Kind == ckEnd) return;
+    // "{#", the digits without their leading zeros (one stays for 0), "}".
+    const int zeros = __builtin_ctzll((next.digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
+    const int width = 8 - zeros + 3;
+    if (width > 8) return;
+    nextWidth = static_cast<size_t>(width);
+    nextMask = width == 8 ? ~0ULL : (1ULL << (8 * width)) - 1;
+    nextMarker = ('{' | '#' << 8 | (next.digits >> (8 * zeros)) << 16 |
+                  static_cast<uint64_t>('}') << (8 * (width - 1)));
+  }
+
+  // Whether the marker of the looked-ahead entry stands at `at`.
+  bool NextMarkerAt(const char* at) const {
+    return end - at >= 8 && (LoadBytes<8>(at) & nextMask) == nextMarker && nextMarker != 0;
+  }
+
+  // Copies the text up to `at`, where the marker of the looked-ahead entry
+  // stands, and puts that entry there: what Place does for it, less the checks
+  // that looking ahead has made.
+  void PlaceNext(const char* at) {
+    const auto run = static_cast<size_t>(at - kept);
+    const auto length = static_cast<size_t>(next.record.Length);
+    char* o = out.Room(run + length + 4);
+    TOutput::CopyTo(o, kept, run, end);
+    const auto& delimiters = kDelimiters[next.record.Kind];
+    o += run;
+    std::memcpy(o, delimiters.open, 2);
+    o += delimiters.openSize;
+    TOutput::CopyTo(o, next.text, length, moduleEnd);
+    std::memcpy(o + length, delimiters.close, 2);
+    out.Advance(run + delimiters.openSize + length + delimiters.closeSize);
+    lineClosed = (next.record.Kind == ckLine) & (length != 0) & (o[length - 1] == '\n');
+    record = next.record;
+    reader.Skip(next);
+    kept = at + nextWidth;
+    LookAhead();
+  }
+
+  // Each kind's delimiters, two bytes each way, of which the first `size` count.
+  static constexpr struct {
+    char open[2], close[2];
+    size_t openSize, closeSize;
+  } kDelimiters[] = {{{'/', '/'}, {}, 2, 0}, {{'{'}, {'}'}, 1, 1}, {{'(', '*'}, {'*', ')'}, 2, 2}};
+
   // Copies the text up to the marker at `at` and puts its entry there.
   template <class TFinder>
   bool Place(const char* at, int32_t marker) {
+    if (!PlaceAny<TFinder>(at, marker)) return false;
+    LookAhead();
+    return true;
+  }
+
+  template <class TFinder>
+  bool PlaceAny(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
     std::string_view text;
-    bool complete = reader.ReadStandardEntry(record, text);
-    if (!complete) {
+    TModuleReader::TStandardEntry entry;
+    bool complete = reader.PeekStandardEntry(entry);
+    if (complete) {
+      reader.Skip(entry);
+      record = entry.record;
+      text = std::string_view(entry.text, static_cast<size_t>(entry.record.Length));
+    } else {
       if (!reader.AtEntry()) {
         record.Number = 0;
         return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
@@ -263,12 +342,6 @@ struct TWalk {
     }
     if (record.Number != marker) return Stop(TReCommentStop::rsMismatch, at, marker);
     if (!complete) return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
-    // Each kind's delimiters, two bytes each way, of which the first `size` count.
-    static constexpr struct {
-      char open[2], close[2];
-      size_t openSize, closeSize;
-    } kDelimiters[] = {
-        {{'/', '/'}, {}, 2, 0}, {{'{'}, {'}'}, 1, 1}, {{'(', '*'}, {'*', ')'}, 2, 2}};
     if (record.Kind > ckParen) return Stop(TReCommentStop::rsUnknownKind, at, marker);
     const auto& delimiters = kDelimiters[record.Kind];
     char* o = out.Room(text.size() + 4);
@@ -294,6 +367,10 @@ struct TWalk {
          p += scan::kBlock) {
       for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
+        if (NextMarkerAt(q)) {
+          PlaceNext(q);
+          continue;
+        }
         int32_t number;
         if (const size_t length = scan::MatchMarker(q, end, number)) {
           // A marker holds no special byte, so the block's other bits still stand.
@@ -418,6 +495,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
     restored.Reserve(stripped.Size() + module.Size());
     TOutput out(restored);
     TWalk walk(stripped.View(), reader, module.View(), out, FLastStop);
+    walk.LookAhead();
     const bool whole = scan::Dispatch(walk);
     out.Finish();
     if (!whole) return false;
