@@ -331,16 +331,27 @@ inline void FormatEightDigits(char* out, uint32_t value) {
   std::memcpy(out, &text, 8);
 }
 
+// Whether the eight bytes of `v` (little-endian, as read from text) are all
+// decimal digits. A carry out of a byte from 0xFA up spoils only the byte
+// after it, and that byte's own high half has already failed.
+inline bool AreEightDigits(uint64_t v) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  return ((v & kHigh) | ((v + 0x0606060606060606ULL) & kHigh) >> 4) == 0x3333333333333333ULL;
+}
+
+// The value of eight decimal digits read from text into `v`.
+inline uint32_t EightDigitsValue(uint64_t v) {
+  v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+}
+
 // Reads eight decimal digits at `p` into `value`; false when a byte is no digit.
 inline bool ReadEightDigits(const char* p, uint32_t& value) {
   uint64_t v;
   std::memcpy(&v, p, 8);
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
-  constexpr uint64_t kZeros = 0x3030303030303030ULL;
-  if ((v & kHigh) != kZeros || ((v + 0x0606060606060606ULL) & kHigh) != kZeros) return false;
-  v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
-  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-  value = static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+  if (!AreEightDigits(v)) return false;
+  value = EightDigitsValue(v);
   return true;
 }
 
