@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -21,9 +22,12 @@ struct TRun {
 class CodecToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // A table's cases are named "Name/Row3": the slash would make the folder
+    // a subfolder, and TearDown would leave its parent behind.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
     FDir = std::filesystem::temp_directory_path() /
-           ("scrivlock-codec-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("scrivlock-codec-test-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::create_directories(FDir);
   }
   void TearDown() override { std::filesystem::remove_all(FDir); }
