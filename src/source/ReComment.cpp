@@ -63,10 +63,13 @@ class TModuleReader {
   // An entry as UnComment writes it: "(*" number "," name "," length "*)"
   // CR LF, the text in quotes, CR LF, and then the next record or the footer.
   struct TStandardEntry {
-    TTipoNumero record;
+    TCommentKind kind;
+    uint32_t length;
     const char* text;
     uint64_t digits;  // the number's eight digits as they stand in the record
     size_t size;      // of the whole entry, up to the next one
+
+    int32_t Number() const { return static_cast<int32_t>(scan::EightDigitsValue(digits)); }
   };
 
   // Looks at the entry at the cursor without moving on. False when it is
@@ -80,11 +83,11 @@ class TModuleReader {
     if (left < kHead + kTail + 2 || !SameBytes<2>(r, "(*") || !SameBytes<5>(r + 26, "*)\r\n'")) {
       return false;
     }
-    uint32_t number;
+    // The number is only checked here: the marker is matched by its digits,
+    // and its value is worked out when it is asked for.
+    const uint64_t digits = LoadBytes<8>(r + 2);
     uint32_t length;
-    if (!scan::ReadEightDigits(r + 2, number) || !scan::ReadEightDigits(r + 18, length)) {
-      return false;
-    }
+    if (!scan::AreEightDigits(digits) || !scan::ReadEightDigits(r + 18, length)) return false;
     const int kind = KindOf(r + 10);
     if (kind < 0 || left - kHead - kTail - 2 < length) return false;
     const char* const close = r + kHead + length;
@@ -93,11 +96,10 @@ class TModuleReader {
         !(left - kHead - kTail - length >= 8 && SameBytes<8>(close + kTail, "{$endif}"))) {
       return false;
     }
-    entry.record.Number = static_cast<int32_t>(number);
-    entry.record.Kind = static_cast<TCommentKind>(kind);
-    entry.record.Length = static_cast<int32_t>(length);
+    entry.kind = static_cast<TCommentKind>(kind);
+    entry.length = length;
     entry.text = r + kHead;
-    entry.digits = LoadBytes<8>(r + 2);
+    entry.digits = digits;
     entry.size = kHead + length + kTail;
     return true;
   }
@@ -236,9 +238,26 @@ struct TWalk {
   TOutput& out;
   TReCommentStop& stop;
 
+  // The record of the last entry read. The number of one put back by
+  // PlaceNext is worked out only when it is asked for.
   TTipoNumero record;
+  uint64_t recordDigits = 0;
+  bool numberPending = false;
+  TTipoNumero& Record() {
+    if (numberPending) {
+      record.Number = static_cast<int32_t>(scan::EightDigitsValue(recordDigits));
+      numberPending = false;
+    }
+    return record;
+  }
+  void SetRecord(const TTipoNumero& read) {
+    record = read;
+    numberPending = false;
+  }
   bool endSeen = false;
-  bool lineClosed = false;  // the last entry put back ended a line
+  // Whether the entry just put back by Place ended a line, for a marker inside
+  // a line comment. (PlaceNext puts back only markers in code.)
+  bool lineClosed = false;
   // The unit's text is copied in runs: `kept` is the first byte not yet
   // copied, and a run ends only at a marker.
   const char* kept = begin;
@@ -246,7 +265,7 @@ struct TWalk {
   bool Stop(TReCommentStop::TReason reason, const char* at, int32_t marker) {
     stop.Reason = reason;
     stop.Marker = marker;
-    stop.Entry = record.Number;
+    stop.Entry = Record().Number;
     stop.Offset = at - begin;
     return false;
   }
@@ -264,7 +283,7 @@ struct TWalk {
 
   void LookAhead() {
     nextMarker = 0;
-    if (endSeen || !reader.PeekStandardEntry(next) || next.record.Kind == ckEnd) return;
+    if (endSeen || !reader.PeekStandardEntry(next) || next.kind == ckEnd) return;
     // "{#", the digits without their leading zeros (one stays for 0), "}".
     const int zeros = __builtin_ctzll((next.digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
     const int width = 8 - zeros + 3;
@@ -285,18 +304,20 @@ struct TWalk {
   // that looking ahead has made.
   void PlaceNext(const char* at) {
     const auto run = static_cast<size_t>(at - kept);
-    const auto length = static_cast<size_t>(next.record.Length);
+    const size_t length = next.length;
     char* o = out.Room(run + length + 4);
     TOutput::CopyTo(o, kept, run, end);
-    const auto& delimiters = kDelimiters[next.record.Kind];
+    const auto& delimiters = kDelimiters[next.kind];
     o += run;
     std::memcpy(o, delimiters.open, 2);
     o += delimiters.openSize;
     TOutput::CopyTo(o, next.text, length, moduleEnd);
     std::memcpy(o + length, delimiters.close, 2);
     out.Advance(run + delimiters.openSize + length + delimiters.closeSize);
-    lineClosed = (next.record.Kind == ckLine) & (length != 0) & (o[length - 1] == '\n');
-    record = next.record;
+    record.Kind = next.kind;
+    record.Length = static_cast<int32_t>(length);
+    recordDigits = next.digits;
+    numberPending = true;
     reader.Skip(next);
     kept = at + nextWidth;
     LookAhead();
@@ -319,14 +340,17 @@ struct TWalk {
   template <class TFinder>
   bool PlaceAny(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
+    Record();  // ReadRecord leaves it as it is when it cannot read one
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
     std::string_view text;
     TModuleReader::TStandardEntry entry;
     bool complete = reader.PeekStandardEntry(entry);
     if (complete) {
       reader.Skip(entry);
-      record = entry.record;
-      text = std::string_view(entry.text, static_cast<size_t>(entry.record.Length));
+      record.Number = entry.Number();
+      record.Kind = entry.kind;
+      record.Length = static_cast<int32_t>(entry.length);
+      text = std::string_view(entry.text, entry.length);
     } else {
       if (!reader.AtEntry()) {
         record.Number = 0;
@@ -505,7 +529,7 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
       next.Kind = ckNone;
       reader.ReadRecord(next);
       if (next.Kind != ckEnd) {
-        walk.record = next;
+        walk.SetRecord(next);
         return walk.Stop(TReCommentStop::rsUnplacedEntry, walk.end, 0);
       }
     }

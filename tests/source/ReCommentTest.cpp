@@ -136,6 +136,21 @@ TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
   }
 }
 
+// An unreadable record leaves the last one read in place, also when that one
+// was put back without being read in full: the marker after it is held
+// against entry 1, not against the zero of a record never read. (Code after
+// the markers makes the walk take them a block at a time.)
+TEST(ReCommentTest, HoldsAMarkerAgainstTheLastReadEntryAfterAnUnreadableRecord) {
+  std::string module = ModuleText({{"Keys", "a"}, {"Keys", "b"}});
+  const std::string second = "00000002,Keys  ,00000001";
+  module.replace(module.find(second), second.size(), "garbage");
+  const auto r = Recomment("{#1}{#0}{#3}" + std::string(100, 'x'), module);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.restored, "{a}");
+  EXPECT_EQ(r.stop.Describe(),
+            "marker {#0} at byte 4 of the unit does not match entry 1 of the commenting module");
+}
+
 // Units that a plain scan and walk would not give back whole.
 const std::string kRoundTrips[] = {
     "{ text with (* inside }x",
