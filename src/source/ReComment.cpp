@@ -271,33 +271,37 @@ struct TWalk {
   }
 
   // The module's next entry when it is standard and of a comment, with the
-  // marker that asks for it as the bytes of a word (zero when there is none, or
-  // the marker is longer than a word). It is read one entry ahead, while the
+  // marker that asks for it as the bytes of a word and the mask of its bytes.
+  // When there is none, or the marker is longer than a word, the mask keeps
+  // one byte and the marker wants a 1 there, which no open is. It is read one
+  // entry ahead, while the
   // walk looks for that marker: each entry's place in the module follows from
   // the length of the one before, and reading it only once its marker is
   // found would make the walk wait for that chain at every marker.
   TModuleReader::TStandardEntry next{};
-  uint64_t nextMarker = 0;
-  uint64_t nextMask = 0;
+  static constexpr uint64_t kNoMarker = 1;
+  static constexpr uint64_t kNoMask = 0xFF;
+  uint64_t nextMarker = kNoMarker;
+  uint64_t nextMask = kNoMask;
   size_t nextWidth = 0;
 
   void LookAhead() {
-    nextMarker = 0;
+    nextMarker = kNoMarker;
+    nextMask = kNoMask;
     if (endSeen || !reader.PeekStandardEntry(next) || next.kind == ckEnd) return;
     // "{#", the digits without their leading zeros (one stays for 0), "}".
     const int zeros = __builtin_ctzll((next.digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
     const int width = 8 - zeros + 3;
     if (width > 8) return;
     nextWidth = static_cast<size_t>(width);
-    nextMask = width == 8 ? ~0ULL : (1ULL << (8 * width)) - 1;
+    nextMask = ~0ULL >> (8 * (8 - width));
     nextMarker = ('{' | '#' << 8 | (next.digits >> (8 * zeros)) << 16 |
                   static_cast<uint64_t>('}') << (8 * (width - 1)));
   }
 
-  // Whether the marker of the looked-ahead entry stands at `at`.
-  bool NextMarkerAt(const char* at) const {
-    return end - at >= 8 && (LoadBytes<8>(at) & nextMask) == nextMarker && nextMarker != 0;
-  }
+  // Whether the marker of the looked-ahead entry stands at `at`, an open in
+  // code, with a word of text from there on.
+  bool NextMarkerAt(const char* at) const { return (LoadBytes<8>(at) & nextMask) == nextMarker; }
 
   // Copies the text up to `at`, where the marker of the looked-ahead entry
   // stands, and puts that entry there: what Place does for it, less the checks
@@ -386,8 +390,11 @@ struct TWalk {
   // a marker stopped the walk.
   template <class TFinder>
   bool Skim(const char*& p, bool& literal) {
+    // The blocks stop a word short of the end, so that a word can be read at
+    // any open they hold.
+    const char* const blocksEnd = end - std::min<ptrdiff_t>(end - begin, 8);
     uint64_t inside = 0;
-    for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, end, inside)) != 0;
+    for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, blocksEnd, inside)) != 0;
          p += scan::kBlock) {
       for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
