@@ -273,11 +273,12 @@ struct TWalk {
   // The module's next entry when it is standard and of a comment, with the
   // marker that asks for it as the bytes of a word and the mask of its bytes.
   // When there is none, or the marker is longer than a word, the mask keeps
-  // one byte and the marker wants a 1 there, which no open is. It is read one
-  // entry ahead, while the
-  // walk looks for that marker: each entry's place in the module follows from
-  // the length of the one before, and reading it only once its marker is
-  // found would make the walk wait for that chain at every marker.
+  // one byte and the marker wants a 1 there, which no open is.
+  //
+  // The entry is read one marker ahead, while the walk looks for that marker:
+  // each entry's place in the module follows from the length of the one
+  // before, and reading it only once its marker is found would make the walk
+  // wait for that chain at every marker.
   TModuleReader::TStandardEntry next{};
   static constexpr uint64_t kNoMarker = 1;
   static constexpr uint64_t kNoMask = 0xFF;
