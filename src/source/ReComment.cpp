@@ -63,6 +63,8 @@ class TModuleReader {
   // An entry as UnComment writes it: "(*" number "," name "," length "*)"
   // CR LF, the text in quotes, CR LF, and then the next record or the footer.
   struct TStandardEntry {
+    static constexpr size_t kHead = 31;  // up to the text
+    static constexpr size_t kTail = 3;   // after it
     TCommentKind kind;
     uint32_t length;
     const char* text;
@@ -76,10 +78,12 @@ class TModuleReader {
   // anything but standard; ReadRecord and ReadText then read it, as they would
   // this one, to the same result.
   bool PeekStandardEntry(TStandardEntry& entry) const {
-    constexpr size_t kHead = 31;
-    constexpr size_t kTail = 3;
-    const char* const r = FText.data() + FCursor;
-    const size_t left = FText.size() - FCursor;
+    return PeekStandardEntry(FText.data() + FCursor, FText.size() - FCursor, entry);
+  }
+  // The same for the entry at `r`, with `left` bytes of the module from there.
+  static bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
+    constexpr size_t kHead = TStandardEntry::kHead;
+    constexpr size_t kTail = TStandardEntry::kTail;
     if (left < kHead + kTail + 2 || !SameBytes<2>(r, "(*") || !SameBytes<5>(r + 26, "*)\r\n'")) {
       return false;
     }
@@ -104,6 +108,8 @@ class TModuleReader {
     return true;
   }
   void Skip(const TStandardEntry& entry) { FCursor += entry.size; }
+  const char* Cursor() const { return FText.data() + FCursor; }
+  void MoveTo(const char* at) { FCursor = static_cast<size_t>(at - FText.data()); }
 
   // Reads the index record at the cursor into `record`; an unreadable record
   // leaves `record` as it was.
@@ -279,53 +285,105 @@ struct TWalk {
   // each entry's place in the module follows from the length of the one
   // before, and reading it only once its marker is found would make the walk
   // wait for that chain at every marker.
-  TModuleReader::TStandardEntry next{};
-  static constexpr uint64_t kNoMarker = 1;
-  static constexpr uint64_t kNoMask = 0xFF;
-  uint64_t nextMarker = kNoMarker;
-  uint64_t nextMask = kNoMask;
-  size_t nextWidth = 0;
+  struct TAhead {
+    static constexpr uint64_t kNoMarker = 1;
+    static constexpr uint64_t kNoMask = 0xFF;
+    TModuleReader::TStandardEntry entry{};
+    uint64_t marker = kNoMarker;
+    uint64_t mask = kNoMask;
+    size_t width = 0;
 
-  void LookAhead() {
-    nextMarker = kNoMarker;
-    nextMask = kNoMask;
-    if (endSeen || !reader.PeekStandardEntry(next) || next.kind == ckEnd) return;
+    // Whether the marker of the entry stands at `at`, an open in code, with a
+    // word of text from there on.
+    bool At(const char* at) const { return (LoadBytes<8>(at) & mask) == marker; }
+  };
+  TAhead ahead;
+
+  // The look-ahead for the entry at `module`.
+  TAhead LookAt(const char* module) const {
+    TAhead next;
+    if (endSeen ||
+        !TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module),
+                                          next.entry) ||
+        next.entry.kind == ckEnd) {
+      return next;
+    }
     // "{#", the digits without their leading zeros (one stays for 0), "}".
-    const int zeros = __builtin_ctzll((next.digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
+    const uint64_t digits = next.entry.digits;
+    const int zeros = __builtin_ctzll((digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
     const int width = 8 - zeros + 3;
-    if (width > 8) return;
-    nextWidth = static_cast<size_t>(width);
-    nextMask = ~0ULL >> (8 * (8 - width));
-    nextMarker = ('{' | '#' << 8 | (next.digits >> (8 * zeros)) << 16 |
-                  static_cast<uint64_t>('}') << (8 * (width - 1)));
+    if (width > 8) return next;
+    next.width = static_cast<size_t>(width);
+    next.mask = ~0ULL >> (8 * (8 - width));
+    next.marker = ('{' | '#' << 8 | (digits >> (8 * zeros)) << 16 |
+                   static_cast<uint64_t>('}') << (8 * (width - 1)));
+    return next;
   }
+  void LookAhead() { ahead = LookAt(reader.Cursor()); }
 
-  // Whether the marker of the looked-ahead entry stands at `at`, an open in
-  // code, with a word of text from there on.
-  bool NextMarkerAt(const char* at) const { return (LoadBytes<8>(at) & nextMask) == nextMarker; }
+  // What the walk changes at each marker, held apart from the walk while
+  // Skim puts entries back, where the compiler can keep it in registers
+  // (the walk's own fields would be read back from memory after every copy).
+  struct TFast {
+    const char* kept;
+    char* cursor;  // the output's
+    char* start;   // where the output's cursor stood when the walk's state was taken
+    const char* module;
+    TAhead ahead;
+    const char* last;  // the last entry put back here, in the module
+  };
+
+  TFast TakeFast() {
+    TFast fast{kept, nullptr, nullptr, reader.Cursor(), ahead, nullptr};
+    // Room for all that is left, made once: an entry takes up more of the
+    // module than it puts back, and a run no more than it takes of the text.
+    // Where that is more than a stream may hold, no entry is put back here,
+    // and Place makes room for each.
+    const auto left =
+        static_cast<size_t>(end - kept) + static_cast<size_t>(moduleEnd - fast.module);
+    if (left > static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
+      fast.ahead = TAhead();
+    } else {
+      fast.cursor = fast.start = out.Room(left);
+    }
+    return fast;
+  }
+  void GiveBackFast(const TFast& fast) {
+    out.Advance(static_cast<size_t>(fast.cursor - fast.start));
+    reader.MoveTo(fast.module);
+    kept = fast.kept;
+    ahead = fast.ahead;
+    TModuleReader::TStandardEntry last;
+    if (fast.last != nullptr && TModuleReader::PeekStandardEntry(
+                                    fast.last, static_cast<size_t>(moduleEnd - fast.last), last)) {
+      record.Kind = last.kind;
+      record.Length = static_cast<int32_t>(last.length);
+      recordDigits = last.digits;
+      numberPending = true;
+    }
+  }
 
   // Copies the text up to `at`, where the marker of the looked-ahead entry
   // stands, and puts that entry there: what Place does for it, less the checks
   // that looking ahead has made.
-  void PlaceNext(const char* at) {
-    const auto run = static_cast<size_t>(at - kept);
-    const size_t length = next.length;
-    char* o = out.Room(run + length + 4);
-    TOutput::CopyTo(o, kept, run, end);
-    const auto& delimiters = kDelimiters[next.kind];
+  void PlaceNext(TFast& fast, const char* at) {
+    const TModuleReader::TStandardEntry& entry = fast.ahead.entry;
+    const auto run = static_cast<size_t>(at - fast.kept);
+    const size_t length = entry.length;
+    char* o = fast.cursor;
+    TOutput::CopyTo(o, fast.kept, run, end);
+    const auto& delimiters = kDelimiters[entry.kind];
     o += run;
     std::memcpy(o, delimiters.open, 2);
     o += delimiters.openSize;
-    TOutput::CopyTo(o, next.text, length, moduleEnd);
+    const char* const text = fast.module + entry.kHead;
+    TOutput::CopyTo(o, text, length, moduleEnd);
     std::memcpy(o + length, delimiters.close, 2);
-    out.Advance(run + delimiters.openSize + length + delimiters.closeSize);
-    record.Kind = next.kind;
-    record.Length = static_cast<int32_t>(length);
-    recordDigits = next.digits;
-    numberPending = true;
-    reader.Skip(next);
-    kept = at + nextWidth;
-    LookAhead();
+    fast.cursor = o + length + delimiters.closeSize;
+    fast.last = fast.module;
+    fast.module = text + length + entry.kTail;
+    fast.kept = at + fast.ahead.width;
+    fast.ahead = LookAt(fast.module);
   }
 
   // Each kind's delimiters, two bytes each way, of which the first `size` count.
@@ -395,27 +453,30 @@ struct TWalk {
     // any open they hold.
     const char* const blocksEnd = end - std::min<ptrdiff_t>(end - begin, 8);
     uint64_t inside = 0;
+    TFast fast = TakeFast();
     for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, blocksEnd, inside)) != 0;
          p += scan::kBlock) {
+      // A marker holds no special byte, so the block's other bits still stand.
       for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
-        if (NextMarkerAt(q)) {
-          PlaceNext(q);
+        if (fast.ahead.At(q)) {
+          PlaceNext(fast, q);
           continue;
         }
+        if (q[0] == '(' && q + 2 < end && q[2] == '$') continue;  // a directive: its text is code
+        GiveBackFast(fast);
         int32_t number;
         if (const size_t length = scan::MatchMarker(q, end, number)) {
-          // A marker holds no special byte, so the block's other bits still stand.
           if (!Place<TFinder>(q, number)) return false;
           kept = q + length;
-        } else if (q[0] == '(' && q + 2 < end && q[2] == '$') {
-          // A directive: its text is walked as code.
+          fast = TakeFast();
         } else {
           p = q;
           return true;
         }
       }
     }
+    GiveBackFast(fast);
     literal = inside != 0;
     return true;
   }
