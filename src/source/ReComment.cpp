@@ -400,6 +400,7 @@ struct TWalk {
     return true;
   }
 
+  // Place's own work, for an entry of any form, standard or not.
   template <class TFinder>
   bool PlaceAny(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
