@@ -283,6 +283,21 @@ const char* NextInCode(const char* p, const char* end) {
   return TFinder::Special(p, end);
 }
 
+// Whether the eight bytes of `v` (little-endian, as read from text) are all
+// decimal digits. A carry out of a byte from 0xFA up spoils only the byte
+// after it, and that byte's own high half has already failed.
+inline bool AreEightDigits(uint64_t v) {
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
+  return ((v & kHigh) | ((v + 0x0606060606060606ULL) & kHigh) >> 4) == 0x3333333333333333ULL;
+}
+
+// The value of eight decimal digits read from text into `v`.
+inline uint32_t EightDigitsValue(uint64_t v) {
+  v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+  return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+}
+
 // A comment marker is "{#", 1 to 10 decimal digits of a number that fits in 32
 // bits, and "}". Returns its length at `p` (0 when `p` holds none) and its number.
 // This one reads a digit at a time, and serves near the end of the text and for
@@ -304,10 +319,9 @@ inline size_t MatchMarker(const char* p, const char* end, int32_t& number) {
   const int digits = other ? __builtin_ctzll(other) / 8 : 8;
   if (digits == 0) return 0;
   if (p[2 + digits] != '}') return digits == 8 ? MatchLongMarker(p, end, number) : 0;
-  // Zeros shifted in ahead of the digits read as leading zeros.
-  v = ((v & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - digits))) * 2561 >> 8;
-  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-  number = static_cast<int32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
+  // Zero bytes shifted in ahead of the digits read as leading zeros.
+  number =
+      static_cast<int32_t>(EightDigitsValue((v & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - digits))));
   return static_cast<size_t>(3 + digits);
 }
 
@@ -326,21 +340,6 @@ inline uint64_t EightDigits(uint32_t value) {
 inline void FormatEightDigits(char* out, uint32_t value) {
   const uint64_t text = EightDigits(value);
   std::memcpy(out, &text, 8);
-}
-
-// Whether the eight bytes of `v` (little-endian, as read from text) are all
-// decimal digits. A carry out of a byte from 0xFA up spoils only the byte
-// after it, and that byte's own high half has already failed.
-inline bool AreEightDigits(uint64_t v) {
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ULL;
-  return ((v & kHigh) | ((v + 0x0606060606060606ULL) & kHigh) >> 4) == 0x3333333333333333ULL;
-}
-
-// The value of eight decimal digits read from text into `v`.
-inline uint32_t EightDigitsValue(uint64_t v) {
-  v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
-  v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-  return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
 }
 
 // Reads eight decimal digits at `p` into `value`; false when a byte is no digit.
