@@ -27,10 +27,22 @@ class TFileHostTest : public ::testing::Test {
     FFolder = fs::temp_directory_path() /
               ("scrivlock-filehost-" + std::to_string(getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    EmptyFolder();
+  }
+  ~TFileHostTest() override { fs::remove_all(FFolder); }
+
+  void EmptyFolder() const {
     fs::remove_all(FFolder);
     fs::create_directories(FFolder);
   }
-  ~TFileHostTest() override { fs::remove_all(FFolder); }
+  // The folder a round starts from, in tests run once for each way of keeping drafts.
+  void StartRound() const {
+    EmptyFolder();
+    Write("Main.pas", "old main");
+  }
+  static const char* NameOf(TFileHost::TDrafts drafts) {
+    return drafts == TFileHost::dsNamed ? "named drafts" : "unnamed drafts";
+  }
 
   std::string PathOf(const std::string& name) const { return (FFolder / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
@@ -88,10 +100,8 @@ TEST_F(TFileHostTest, ListsThePasUnitsAndProposesTheFirstFreeUnitName) {
 // leave no file behind.
 TEST_F(TFileHostTest, CommitWritesNewFilesThenRewritesThenDeletes) {
   for (const TFileHost::TDrafts drafts : {TFileHost::dsUnnamed, TFileHost::dsNamed}) {
-    SCOPED_TRACE(drafts == TFileHost::dsNamed ? "named drafts" : "unnamed drafts");
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
-    Write("Main.pas", "old main");
+    SCOPED_TRACE(NameOf(drafts));
+    StartRound();
     Write("Gone.pas", "to be deleted");
     fs::permissions(PathOf("Main.pas"), fs::perms::owner_read | fs::perms::owner_write);
     TFileHost host(FFolder.string(), drafts);
@@ -130,10 +140,8 @@ TEST_F(TFileHostTest, CommitWritesNewFilesThenRewritesThenDeletes) {
 
 TEST_F(TFileHostTest, AFailedWriteLeavesTheFilesAfterItUntouched) {
   for (const TFileHost::TDrafts drafts : {TFileHost::dsUnnamed, TFileHost::dsNamed}) {
-    SCOPED_TRACE(drafts == TFileHost::dsNamed ? "named drafts" : "unnamed drafts");
-    fs::remove_all(FFolder);
-    fs::create_directories(FFolder);
-    Write("Main.pas", "old main");
+    SCOPED_TRACE(NameOf(drafts));
+    StartRound();
     {
       TFileHost host(FFolder.string(), drafts);
       TIToolServices& services = *host.ToolServices();
