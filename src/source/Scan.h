@@ -29,10 +29,15 @@ inline bool IsSpecial(const char* p, const char* end) {
 // Each finder has
 //   Special(p, end): the first special place in [p, end), or end;
 //   Find(p, end, c): the first `c` in [p, end), or end;
-//   Block(p, quotes, opens): bit i set for each quote, and for each "{" (but
-//     not "{$"), "(*" and "//", at p + i of the 64 bytes at p (65 must be
-//     readable). A "{$" directive's text is code to both the scan and the walk,
-//     so its brace needs no stop; "(*$" is rare and is left to the callers;
+//   Opens(p, lanes): bit i set for each "{" (but not "{$"), "(*" and "//" at
+//     p + i of the 64 bytes at p (65 must be readable), with the block's quotes
+//     added to `lanes`. A "{$" directive's text is code to both the scan and
+//     the walk, so its brace needs no stop; "(*$" is rare and is left to the
+//     callers;
+//   TLanes: quotes counted lane by lane, each lane odd or even, so that blocks
+//     with no open need no more than that for their quotes;
+//   Odd(lanes): whether an odd number of quotes was added to `lanes`;
+//   Quotes(p): bit i set for each quote at p + i of the 64 bytes at p;
 //   Parity(bits): bit i set when an odd number of bits stand at or below i.
 struct TScalarFinder {
   static const char* Special(const char* p, const char* end) {
@@ -47,15 +52,23 @@ struct TScalarFinder {
     for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
     return bits;
   }
-  static void Block(const char* p, uint64_t& quotes, uint64_t& opens) {
-    quotes = opens = 0;
+  using TLanes = uint64_t;
+  static uint64_t Opens(const char* p, TLanes& lanes) {
+    uint64_t opens = 0;
     for (int i = 0; i < 64; ++i) {
-      quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
       opens |= static_cast<uint64_t>((p[i] == '{' && p[i + 1] != '$') ||
                                      (p[i] == '(' && p[i + 1] == '*') ||
                                      (p[i] == '/' && p[i + 1] == '/'))
                << i;
     }
+    lanes ^= Quotes(p);
+    return opens;
+  }
+  static bool Odd(TLanes lanes) { return __builtin_parityll(lanes) != 0; }
+  static uint64_t Quotes(const char* p) {
+    uint64_t quotes = 0;
+    for (int i = 0; i < 64; ++i) quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
+    return quotes;
   }
 };
 
@@ -100,9 +113,10 @@ struct TSse2Finder {
     return TScalarFinder::Find(p, end, c);
   }
   static uint64_t Parity(uint64_t bits) { return TScalarFinder::Parity(bits); }
-  static void Block(const char* p, uint64_t& quotes, uint64_t& opens) {
+  using TLanes = __m128i;
+  static uint64_t Opens(const char* p, TLanes& lanes) {
     _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
-    quotes = opens = 0;
+    uint64_t opens = 0;
     for (int i = 0; i < 64; i += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
@@ -113,11 +127,21 @@ struct TSse2Finder {
       const __m128i brace = _mm_andnot_si128(_mm_cmpeq_epi8(w, _mm_set1_epi8('$')),
                                              _mm_cmpeq_epi8(v, _mm_set1_epi8('{')));
       const __m128i open = _mm_or_si128(pair, brace);
+      lanes = _mm_xor_si128(lanes, _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')));
+      opens |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(open))) << i;
+    }
+    return opens;
+  }
+  static bool Odd(TLanes lanes) { return __builtin_parity(_mm_movemask_epi8(lanes)) != 0; }
+  static uint64_t Quotes(const char* p) {
+    uint64_t quotes = 0;
+    for (int i = 0; i < 64; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
       quotes |= static_cast<uint64_t>(static_cast<uint16_t>(
                     _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))))
                 << i;
-      opens |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(open))) << i;
     }
+    return quotes;
   }
 };
 
@@ -176,8 +200,8 @@ struct TAvx2Finder {
   // could be, the byte that must follow it, and whether that follower makes it
   // an open ("(*", "//") or keeps it from being one ("{$"): three shuffles do
   // the work of seven compares.
-  __attribute__((target("avx2"))) static void Block(const char* p, uint64_t& quotes,
-                                                    uint64_t& opens) {
+  using TLanes = __m256i;
+  __attribute__((target("avx2"))) static uint64_t Opens(const char* p, TLanes& lanes) {
     _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
     // 0x80 matches no byte: one below it finds 0 in the table, and one from it
     // up finds 0, which it is not.
@@ -190,7 +214,7 @@ struct TAvx2Finder {
                          0, 0, 0, 0, 0, 0, 0, 0, '*', 0, 0, '$', 0, 0, 0, '/');
     const __m256i negated = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0,  //
                                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0);
-    uint32_t halves[2][2];
+    uint32_t halves[2];
     for (int i = 0; i < 2; ++i) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
       const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i + 1));
@@ -198,12 +222,21 @@ struct TAvx2Finder {
       const __m256i followed = _mm256_cmpeq_epi8(w, _mm256_shuffle_epi8(followers, v));
       const __m256i open =
           _mm256_and_si256(opener, _mm256_xor_si256(followed, _mm256_shuffle_epi8(negated, v)));
-      halves[i][0] =
-          static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_set1_epi8('\''))));
-      halves[i][1] = static_cast<uint32_t>(_mm256_movemask_epi8(open));
+      lanes = _mm256_xor_si256(lanes, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('\'')));
+      halves[i] = static_cast<uint32_t>(_mm256_movemask_epi8(open));
     }
-    quotes = halves[0][0] | static_cast<uint64_t>(halves[1][0]) << 32;
-    opens = halves[0][1] | static_cast<uint64_t>(halves[1][1]) << 32;
+    return halves[0] | static_cast<uint64_t>(halves[1]) << 32;
+  }
+  __attribute__((target("avx2"))) static bool Odd(TLanes lanes) {
+    return __builtin_parity(static_cast<unsigned>(_mm256_movemask_epi8(lanes))) != 0;
+  }
+  __attribute__((target("avx2"))) static uint64_t Quotes(const char* p) {
+    const __m256i quote = _mm256_set1_epi8('\'');
+    const uint64_t low = static_cast<uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), quote)));
+    const uint64_t high = static_cast<uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), quote)));
+    return low | high << 32;
   }
 };
 
@@ -260,23 +293,33 @@ constexpr size_t kBlock = 64;
 // "//" outside literals, and returns them as bits; 0 once no more than a block
 // is left at `p` (p + 65 must be readable for each block). `literal` is all
 // ones when a literal is open at `p`, zero when not, and is left saying the
-// same of where `p` ends. A loop of its own keeps the finder's constants in
-// registers, however much the caller does with each block it is given.
+// same of where that block ends, or of where `p` stops. A loop of its own
+// keeps the finder's constants in registers, however much the caller does
+// with each block it is given.
 template <class TFinder>
 uint64_t NextOpens(const char*& p, const char* end, uint64_t& literal) {
-  for (; end - p > static_cast<ptrdiff_t>(kBlock); p += kBlock) {
-    uint64_t quotes;
-    uint64_t opens;
-    TFinder::Block(p, quotes, opens);
-    const uint64_t inside = TFinder::Parity(quotes) ^ literal;
-    literal = static_cast<uint64_t>(static_cast<int64_t>(inside) >> 63);
+  if (end - p <= static_cast<ptrdiff_t>(kBlock)) return 0;
+  const char* const last = end - kBlock;
+  // The quotes since `p` set out, kept lane by lane: the literals need working
+  // out only at a block with an open.
+  typename TFinder::TLanes lanes{};
+  for (; p < last; p += kBlock) {
     // The loop is left on the opens alone, before the literals are known: the
     // guess that it goes on is wrong at every block with a comment or marker,
     // and it is found wrong the sooner. An open inside a literal is rare.
-    if (opens != 0) {
-      if ((opens &= ~inside) != 0) return opens;
+    if (uint64_t opens = TFinder::Opens(p, lanes)) {
+      // The lanes hold this block's quotes too; the top bit of their running
+      // parity is the parity of them all.
+      const uint64_t parity = TFinder::Parity(TFinder::Quotes(p));
+      const bool oddBefore = TFinder::Odd(lanes) != (parity >> 63 != 0);
+      const uint64_t inside = parity ^ literal ^ (0 - static_cast<uint64_t>(oddBefore));
+      if ((opens &= ~inside) != 0) {
+        literal = static_cast<uint64_t>(static_cast<int64_t>(inside) >> 63);
+        return opens;
+      }
     }
   }
+  literal ^= 0 - static_cast<uint64_t>(TFinder::Odd(lanes));
   return 0;
 }
 
