@@ -288,28 +288,30 @@ struct TWalk {
   struct TAhead {
     static constexpr uint64_t kNoMarker = 1;
     static constexpr uint64_t kNoMask = 0xFF;
-    TModuleReader::TStandardEntry entry{};
     uint64_t marker = kNoMarker;
     uint64_t mask = kNoMask;
     size_t width = 0;
+    size_t length = 0;  // of the entry's text
+    TCommentKind kind = ckLine;
 
     // Whether the marker of the entry stands at `at`, an open in code, with a
     // word of text from there on.
     bool At(const char* at) const { return (LoadBytes<8>(at) & mask) == marker; }
   };
-  TAhead ahead;
 
   // The look-ahead for the entry at `module`.
   TAhead LookAt(const char* module) const {
     TAhead next;
+    TModuleReader::TStandardEntry entry;
     if (endSeen ||
-        !TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module),
-                                          next.entry) ||
-        next.entry.kind == ckEnd) {
+        !TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module), entry) ||
+        entry.kind == ckEnd) {
       return next;
     }
+    next.length = entry.length;
+    next.kind = entry.kind;
     // "{#", the digits without their leading zeros (one stays for 0), "}".
-    const uint64_t digits = next.entry.digits;
+    const uint64_t digits = entry.digits;
     const int zeros = __builtin_ctzll((digits ^ 0x3030303030303030ULL) | 1ULL << 56) / 8;
     const int width = 8 - zeros + 3;
     if (width > 8) return next;
@@ -319,43 +321,45 @@ struct TWalk {
                    static_cast<uint64_t>('}') << (8 * (width - 1)));
     return next;
   }
-  void LookAhead() { ahead = LookAt(reader.Cursor()); }
 
   // What the walk changes at each marker, held apart from the walk while
   // Skim puts entries back, where the compiler can keep it in registers
   // (the walk's own fields would be read back from memory after every copy).
+  // Only what placing an entry needs is held there.
   struct TFast {
     const char* kept;
     char* cursor;  // the output's
-    char* start;   // where the output's cursor stood when the walk's state was taken
     const char* module;
     TAhead ahead;
-    const char* last;  // the last entry put back here, in the module
   };
+  // Where the output's cursor stood when the walk's state was taken, and the
+  // last entry put back since, in the module.
+  char* fastStart = nullptr;
+  const char* lastPlaced = nullptr;
 
   TFast TakeFast() {
-    TFast fast{kept, nullptr, nullptr, reader.Cursor(), ahead, nullptr};
+    TFast fast{kept, nullptr, reader.Cursor(), TAhead()};
+    lastPlaced = nullptr;
     // Room for all that is left, made once: an entry takes up more of the
     // module than it puts back, and a run no more than it takes of the text.
     // Where that is more than a stream may hold, no entry is put back here,
     // and Place makes room for each.
     const auto left =
         static_cast<size_t>(end - kept) + static_cast<size_t>(moduleEnd - fast.module);
-    if (left > static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
-      fast.ahead = TAhead();
-    } else {
-      fast.cursor = fast.start = out.Room(left);
+    if (left <= static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
+      fast.cursor = fastStart = out.Room(left);
+      fast.ahead = LookAt(fast.module);
     }
     return fast;
   }
   void GiveBackFast(const TFast& fast) {
-    out.Advance(static_cast<size_t>(fast.cursor - fast.start));
+    out.Advance(static_cast<size_t>(fast.cursor - fastStart));
     reader.MoveTo(fast.module);
     kept = fast.kept;
-    ahead = fast.ahead;
     TModuleReader::TStandardEntry last;
-    if (fast.last != nullptr && TModuleReader::PeekStandardEntry(
-                                    fast.last, static_cast<size_t>(moduleEnd - fast.last), last)) {
+    if (lastPlaced != nullptr &&
+        TModuleReader::PeekStandardEntry(lastPlaced, static_cast<size_t>(moduleEnd - lastPlaced),
+                                         last)) {
       record.Kind = last.kind;
       record.Length = static_cast<int32_t>(last.length);
       recordDigits = last.digits;
@@ -367,21 +371,20 @@ struct TWalk {
   // stands, and puts that entry there: what Place does for it, less the checks
   // that looking ahead has made.
   void PlaceNext(TFast& fast, const char* at) {
-    const TModuleReader::TStandardEntry& entry = fast.ahead.entry;
     const auto run = static_cast<size_t>(at - fast.kept);
-    const size_t length = entry.length;
+    const size_t length = fast.ahead.length;
     char* o = fast.cursor;
     TOutput::CopyTo(o, fast.kept, run, end);
-    const auto& delimiters = kDelimiters[entry.kind];
+    const auto& delimiters = kDelimiters[fast.ahead.kind];
     o += run;
     std::memcpy(o, delimiters.open, 2);
     o += delimiters.openSize;
-    const char* const text = fast.module + entry.kHead;
+    const char* const text = fast.module + TModuleReader::TStandardEntry::kHead;
     TOutput::CopyTo(o, text, length, moduleEnd);
     std::memcpy(o + length, delimiters.close, 2);
     fast.cursor = o + length + delimiters.closeSize;
-    fast.last = fast.module;
-    fast.module = text + length + entry.kTail;
+    lastPlaced = fast.module;
+    fast.module = text + length + TModuleReader::TStandardEntry::kTail;
     fast.kept = at + fast.ahead.width;
     fast.ahead = LookAt(fast.module);
   }
@@ -392,17 +395,10 @@ struct TWalk {
     size_t openSize, closeSize;
   } kDelimiters[] = {{{'/', '/'}, {}, 2, 0}, {{'{'}, {'}'}, 1, 1}, {{'(', '*'}, {'*', ')'}, 2, 2}};
 
-  // Copies the text up to the marker at `at` and puts its entry there.
+  // Copies the text up to the marker at `at` and puts its entry there, for
+  // an entry of any form, standard or not.
   template <class TFinder>
   bool Place(const char* at, int32_t marker) {
-    if (!PlaceAny<TFinder>(at, marker)) return false;
-    LookAhead();
-    return true;
-  }
-
-  // Place's own work, for an entry of any form, standard or not.
-  template <class TFinder>
-  bool PlaceAny(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
     Record();  // ReadRecord leaves it as it is when it cannot read one
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
@@ -589,7 +585,6 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
     restored.Reserve(stripped.Size() + module.Size());
     TOutput out(restored);
     TWalk walk(stripped.View(), reader, module.View(), out, FLastStop);
-    walk.LookAhead();
     const bool whole = scan::Dispatch(walk);
     out.Finish();
     if (!whole) return false;
