@@ -84,16 +84,14 @@ class TModuleReader {
   static bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
     constexpr size_t kHead = TStandardEntry::kHead;
     constexpr size_t kTail = TStandardEntry::kTail;
-    if (left < kHead + kTail + 2 || !SameBytes<2>(r, "(*") || !SameBytes<5>(r + 26, "*)\r\n'")) {
-      return false;
-    }
+    if (left < kHead + kTail + 2) return false;
+    const int kind = KindByLetter(r[11]);
+    if (kind < 0 || !IsStandardHead(r, kind)) return false;
     // The number is only checked here: the marker is matched by its digits,
     // and its value is worked out when it is asked for.
     const uint64_t digits = LoadBytes<8>(r + 2);
-    uint32_t length;
-    if (!scan::AreEightDigits(digits) || !scan::ReadEightDigits(r + 18, length)) return false;
-    const int kind = KindOf(r + 10);
-    if (kind < 0 || left - kHead - kTail - 2 < length) return false;
+    const uint32_t length = scan::EightDigitsValue(LoadBytes<8>(r + 18));
+    if (left - kHead - kTail - 2 < length) return false;
     const char* const close = r + kHead + length;
     if (!SameBytes<3>(close, "'\r\n")) return false;
     if (!SameBytes<2>(close + kTail, "(*") &&
@@ -194,17 +192,48 @@ class TModuleReader {
     return true;
   }
 
-  // The kind whose name stands at `p` with its commas, ",Keys  ,", or -1.
-  // The names differ in the low bits of their first letter, which pick the one
-  // name to compare: a chain of tests would guess wrong whenever the kind changes.
-  static int KindOf(const char* p) {
-    static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
+  // The kind names differ in the low bits of their first letter, which pick
+  // the one name to compare: a chain of tests would guess wrong whenever the
+  // kind changes. -1 for a letter that begins no name.
+  static int KindByLetter(char letter) {
     static_assert(ckLine == 0 && ckBrace == 1 && ckParen == 2 && ckEnd == 3);
     // 'P' & 15 is 0, 'B' & 15 is 2, 'F' & 15 is 6, 'K' & 15 is 11.
     static constexpr int8_t kByLetter[16] = {2,  -1, 0,  -1, -1, -1, 3,  -1,
                                              -1, -1, -1, 1,  -1, -1, -1, -1};
-    const int kind = kByLetter[p[1] & 15];
+    return kByLetter[letter & 15];
+  }
+  static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
+
+  // The kind whose name stands at `p` with its commas, ",Keys  ,", or -1.
+  static int KindOf(const char* p) {
+    const int kind = KindByLetter(p[1]);
     return kind >= 0 && SameBytes<8>(p, kNames[kind]) ? kind : -1;
+  }
+
+  // Whether the 31 bytes at `r` are a standard entry's head of kind `kind`,
+  // "(*00000001,Keys  ,00000006*)" CR LF and the opening quote.
+  static bool IsStandardHead(const char* r, int kind) {
+#if defined(SCRIVLOCK_X86)
+    // Each byte XOR its template is 0 where the template's byte is fixed and
+    // the digit's value where it stands for a digit ("0"), so taking off the
+    // most each may be (0 or 9) leaves nothing when the head is sound. The
+    // name's last bytes, "  ,", are the same for every kind.
+    static constexpr char kLow[4][17] = {"(*00000000,Bars ", "(*00000000,Keys ", "(*00000000,Pars ",
+                                         "(*00000000,Fin  "};
+    static constexpr char kHigh[17] = "  ,00000000*)\r\n'";
+    alignas(16) static constexpr uint8_t kLowSlack[16] = {0, 0, 9, 9, 9, 9, 9, 9, 9, 9};
+    alignas(16) static constexpr uint8_t kHighSlack[16] = {0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9};
+    const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
+    const __m128i low = _mm_subs_epu8(_mm_xor_si128(load(r), load(kLow[kind])), load(kLowSlack));
+    const __m128i high = _mm_subs_epu8(_mm_xor_si128(load(r + 15), load(kHigh)), load(kHighSlack));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(low, high), _mm_setzero_si128())) ==
+           0xFFFF;
+#else
+    uint32_t value;
+    return SameBytes<2>(r, "(*") && SameBytes<5>(r + 26, "*)\r\n'") &&
+           SameBytes<8>(r + 10, kNames[kind]) && scan::ReadEightDigits(r + 2, value) &&
+           scan::ReadEightDigits(r + 18, value);
+#endif
   }
 
   std::string_view FText;

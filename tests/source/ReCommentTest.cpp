@@ -136,6 +136,27 @@ TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
   }
 }
 
+// A record is taken as written only when its kind's name is spelled exactly:
+// a name one letter off is no kind, also where the walk reads entries ahead
+// (the code after the markers makes it take them a block at a time).
+TEST(ReCommentTest, ANameOneLetterOffIsNoKind) {
+  for (const std::string kind : {"Bars", "Keys", "Pars"}) {
+    const std::string module = ModuleText({{kind, "a"}});
+    for (const std::string& name : {kind, std::string("Fin")}) {
+      const size_t from = module.find("," + name + " ");
+      ASSERT_NE(from, std::string::npos);
+      for (size_t at = from + 1; at <= from + name.size(); ++at) {
+        for (char flip = 1; flip <= 9; ++flip) {
+          std::string damaged = module;
+          damaged[at] = static_cast<char>(damaged[at] ^ flip);
+          const auto r = Recomment("{#1}{#2}" + std::string(100, 'x'), damaged);
+          EXPECT_FALSE(r.ok) << damaged.substr(from, 8);
+        }
+      }
+    }
+  }
+}
+
 // An unreadable record leaves the last one read in place, also when that one
 // was put back without being read in full: the marker after it is held
 // against entry 1, not against the zero of a record never read. (Code after
