@@ -92,10 +92,11 @@ class TModuleReader {
     const uint64_t digits = LoadBytes<8>(r + 2);
     const uint32_t length = scan::EightDigitsValue(LoadBytes<8>(r + 18));
     if (left - kHead - kTail - 2 < length) return false;
+    // Mostly another record follows; the footer, once.
     const char* const close = r + kHead + length;
-    if (!SameBytes<3>(close, "'\r\n")) return false;
-    if (!SameBytes<2>(close + kTail, "(*") &&
-        !(left - kHead - kTail - length >= 8 && SameBytes<8>(close + kTail, "{$endif}"))) {
+    if (!SameBytes<5>(close, "'\r\n(*") &&
+        !(SameBytes<3>(close, "'\r\n") && left - kHead - kTail - length >= 8 &&
+          SameBytes<8>(close + kTail, "{$endif}"))) {
       return false;
     }
     entry.kind = static_cast<TCommentKind>(kind);
@@ -332,8 +333,7 @@ struct TWalk {
   TAhead LookAt(const char* module) const {
     TAhead next;
     TModuleReader::TStandardEntry entry;
-    if (endSeen ||
-        !TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module), entry) ||
+    if (!TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module), entry) ||
         entry.kind == ckEnd) {
       return next;
     }
@@ -368,14 +368,15 @@ struct TWalk {
 
   TFast TakeFast() {
     TFast fast{kept, nullptr, reader.Cursor(), TAhead()};
+    fastStart = nullptr;
     lastPlaced = nullptr;
     // Room for all that is left, made once: an entry takes up more of the
     // module than it puts back, and a run no more than it takes of the text.
-    // Where that is more than a stream may hold, no entry is put back here,
-    // and Place makes room for each.
+    // Where that is more than a stream may hold, or once the end entry was
+    // read, no entry is put back here, and Place makes room for each.
     const auto left =
         static_cast<size_t>(end - kept) + static_cast<size_t>(moduleEnd - fast.module);
-    if (left <= static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
+    if (!endSeen && left <= static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
       fast.cursor = fastStart = out.Room(left);
       fast.ahead = LookAt(fast.module);
     }
