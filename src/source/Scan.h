@@ -37,7 +37,8 @@ inline bool IsSpecial(const char* p, const char* end) {
 //   TLanes: quotes counted lane by lane, each lane odd or even, so that blocks
 //     with no open need no more than that for their quotes;
 //   Odd(lanes): whether an odd number of quotes was added to `lanes`;
-//   Quotes(p): bit i set for each quote at p + i of the 64 bytes at p;
+//   Quotes(p, lanes): bit i set for each quote at p + i of the 64 bytes at p,
+//     the block last added to `lanes`;
 //   Parity(bits): bit i set when an odd number of bits stand at or below i.
 struct TScalarFinder {
   static const char* Special(const char* p, const char* end) {
@@ -52,24 +53,27 @@ struct TScalarFinder {
     for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
     return bits;
   }
-  using TLanes = uint64_t;
+  // Here a block's quotes are at hand as bits, and are kept for Quotes.
+  struct TLanes {
+    uint64_t all = 0;
+    uint64_t last = 0;
+  };
   static uint64_t Opens(const char* p, TLanes& lanes) {
     uint64_t opens = 0;
+    uint64_t quotes = 0;
     for (int i = 0; i < 64; ++i) {
+      quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
       opens |= static_cast<uint64_t>((p[i] == '{' && p[i + 1] != '$') ||
                                      (p[i] == '(' && p[i + 1] == '*') ||
                                      (p[i] == '/' && p[i + 1] == '/'))
                << i;
     }
-    lanes ^= Quotes(p);
+    lanes.all ^= quotes;
+    lanes.last = quotes;
     return opens;
   }
-  static bool Odd(TLanes lanes) { return __builtin_parityll(lanes) != 0; }
-  static uint64_t Quotes(const char* p) {
-    uint64_t quotes = 0;
-    for (int i = 0; i < 64; ++i) quotes |= static_cast<uint64_t>(p[i] == '\'') << i;
-    return quotes;
-  }
+  static bool Odd(const TLanes& lanes) { return __builtin_parityll(lanes.all) != 0; }
+  static uint64_t Quotes(const char*, const TLanes& lanes) { return lanes.last; }
 };
 
 #if defined(SCRIVLOCK_X86)
@@ -133,7 +137,7 @@ struct TSse2Finder {
     return opens;
   }
   static bool Odd(TLanes lanes) { return __builtin_parity(_mm_movemask_epi8(lanes)) != 0; }
-  static uint64_t Quotes(const char* p) {
+  static uint64_t Quotes(const char* p, const TLanes&) {
     uint64_t quotes = 0;
     for (int i = 0; i < 64; i += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
@@ -230,7 +234,7 @@ struct TAvx2Finder {
   __attribute__((target("avx2"))) static bool Odd(TLanes lanes) {
     return __builtin_parity(static_cast<unsigned>(_mm256_movemask_epi8(lanes))) != 0;
   }
-  __attribute__((target("avx2"))) static uint64_t Quotes(const char* p) {
+  __attribute__((target("avx2"))) static uint64_t Quotes(const char* p, const TLanes&) {
     const __m256i quote = _mm256_set1_epi8('\'');
     const uint64_t low = static_cast<uint32_t>(_mm256_movemask_epi8(
         _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), quote)));
@@ -310,7 +314,7 @@ uint64_t NextOpens(const char*& p, const char* end, uint64_t& literal) {
     if (uint64_t opens = TFinder::Opens(p, lanes)) {
       // The lanes hold this block's quotes too; the top bit of their running
       // parity is the parity of them all.
-      const uint64_t parity = TFinder::Parity(TFinder::Quotes(p));
+      const uint64_t parity = TFinder::Parity(TFinder::Quotes(p, lanes));
       const bool oddBefore = TFinder::Odd(lanes) != (parity >> 63 != 0);
       const uint64_t inside = parity ^ literal ^ (0 - static_cast<uint64_t>(oddBefore));
       if ((opens &= ~inside) != 0) {
