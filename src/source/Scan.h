@@ -207,17 +207,16 @@ struct TAvx2Finder {
   using TLanes = __m256i;
   __attribute__((target("avx2"))) static uint64_t Opens(const char* p, TLanes& lanes) {
     _mm_prefetch(p + kPrefetchAhead, _MM_HINT_T0);
-    // 0x80 matches no byte: one below it finds 0 in the table, and one from it
-    // up finds 0, which it is not.
-    const __m256i openers =
-        _mm256_setr_epi8(-128, -128, -128, -128, -128, -128, -128, -128, '(', -128, -128, '{', -128,
-                         -128, -128, '/', -128, -128, -128, -128, -128, -128, -128, -128, '(', -128,
-                         -128, '{', -128, -128, -128, '/');
-    const __m256i followers =
-        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '*', 0, 0, '$', 0, 0, 0, '/',  //
-                         0, 0, 0, 0, 0, 0, 0, 0, '*', 0, 0, '$', 0, 0, 0, '/');
-    const __m256i negated = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0,  //
-                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0);
+    // The tables, alike in both halves, are indexed by a byte's low four bits.
+    // A byte below 0x80 that is no opener finds 0x80 in `openers`, and one
+    // from 0x80 up finds 0 (the shuffle's rule): neither is the byte itself.
+    constexpr char kNo = -128;
+    const __m256i openers = _mm256_broadcastsi128_si256(_mm_setr_epi8(
+        kNo, kNo, kNo, kNo, kNo, kNo, kNo, kNo, '(', kNo, kNo, '{', kNo, kNo, kNo, '/'));
+    const __m256i followers = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, '*', 0, 0, '$', 0, 0, 0, '/'));
+    const __m256i negated =
+        _mm256_broadcastsi128_si256(_mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0));
     uint32_t halves[2];
     for (int i = 0; i < 2; ++i) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * i));
