@@ -18,6 +18,9 @@ if [ -z "$tool" ] || [ ! -x "$tool" ]; then
   echo "demo.sh: build scrivlock first (cmake -S . -B build && cmake --build build), or pass its path" >&2
   exit 2
 fi
+# The work is done in a temporary folder: a path given relative to here must
+# still name the tool from there.
+tool=$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
