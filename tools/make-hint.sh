@@ -38,4 +38,6 @@ inline constexpr std::string_view BuiltInHintKey = R"hint($key)hint";
 
 }  // namespace scrivlock::ui
 EOT
+# Laid out as the rest of the sources, so that regenerating changes nothing.
+if command -v clang-format >/dev/null 2>&1; then clang-format -i "$out"; fi
 echo "wrote $out"
