@@ -52,6 +52,9 @@ TCipherBlock RandomIv() {
 
 int main(int argc, char** argv) {
   CLI::App app{"Makes and reads Scrivlock's encoded texts (stdin to stdout)."};
+  app.footer(
+      "Exit status: 0 done; 1 the text could not be enciphered, deciphered or written (the\n"
+      "message says why); 2 a wrong command line.");
   app.require_subcommand(1);
 
   std::string key;
@@ -76,7 +79,13 @@ int main(int argc, char** argv) {
   decode->add_flag("--keep-nul", keepNul,
                    "Also print the character of code 0 that ends every decoded text");
 
-  CLI11_PARSE(app, argc, argv);
+  // --help prints and succeeds; a command line the tool cannot take is an
+  // error, with the status of the tool's other usage errors.
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : 2;
+  }
 
   try {
     std::ios::sync_with_stdio(false);

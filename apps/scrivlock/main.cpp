@@ -201,7 +201,8 @@ int main(int argc, char** argv) {
       "  scrivlock -n uncomment *.pas      show what would be written, write nothing\n"
       "\n"
       "Exit status: 0 done; 1 a unit was refused (the message says why; its files are\n"
-      "unchanged); 2 an error (a folder or file could not be read, locked or written).\n"
+      "unchanged); 2 an error (a wrong command line, or a folder or file that could not\n"
+      "be read, locked or written).\n"
       "With several units, each is done on its own and the worst status is returned.");
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -226,7 +227,13 @@ int main(int argc, char** argv) {
       app.add_subcommand("status", "list the units of a folder and their commenting modules");
   status->add_option("dir", statusDir, "the project folder (default: the current folder)");
 
-  CLI11_PARSE(app, argc, argv);
+  // --help prints and succeeds; a command line the tool cannot take is an
+  // error, with the status the help gives for one.
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : 2;
+  }
 
   if (status->parsed()) return RunStatus(project.empty() ? statusDir : project);
   int worst = ecDone;

@@ -214,7 +214,16 @@ TEST_F(TScrivlockToolTest, HelpExplainsTheCommands) {
        {"uncomment", "recomment", "status", "--dry-run", "--project", "Examples:", "Exit status"}) {
     EXPECT_NE(run.Out.find(word), std::string::npos) << word;
   }
-  EXPECT_NE(Run("").ExitCode, 0);
+}
+
+TEST_F(TScrivlockToolTest, AWrongCommandLineIsAnErrorAndChangesNoFile) {
+  const auto original = Snapshot();
+  for (const char* arguments : {"", "uncomment", "strip Greeter.pas", "--frobnicate status"}) {
+    const TRun run = Run(arguments);
+    EXPECT_EQ(run.ExitCode, 2) << arguments;
+    EXPECT_NE(run.Err.find("--help"), std::string::npos) << arguments << ": " << run.Err;
+  }
+  EXPECT_EQ(Snapshot(), original);
 }
 
 }  // namespace

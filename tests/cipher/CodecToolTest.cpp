@@ -75,6 +75,7 @@ struct FailureCase {
   const char* Args;
   const char* Input;
   const char* Message;
+  int Status;  // 1 for a text the cipher refuses, 2 for a wrong command line
 };
 
 class CodecToolFailureTest : public CodecToolTest,
@@ -82,7 +83,7 @@ class CodecToolFailureTest : public CodecToolTest,
 
 TEST_P(CodecToolFailureTest, ReportsOnStderrWithNonZeroExit) {
   const TRun run = Run(GetParam().Args, GetParam().Input);
-  EXPECT_NE(run.ExitCode, 0);
+  EXPECT_EQ(run.ExitCode, GetParam().Status);
   EXPECT_EQ(run.Out, "");
   EXPECT_NE(run.Err.find(GetParam().Message), std::string::npos) << run.Err;
 }
@@ -91,13 +92,15 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CodecToolFailureTest,
     ::testing::Values(
         FailureCase{"encode --key short --mode ecb", "x",
-                    "WARNING!: Tembrel Cypher requires a key of at least six characters."},
+                    "WARNING!: Tembrel Cypher requires a key of at least six characters.", 1},
         FailureCase{"decode --key 'long enough key'", "no stop here",
-                    "Decoding string error: '.' not found in header."},
+                    "Decoding string error: '.' not found in header.", 1},
         FailureCase{"decode --key 'long enough key'", "L 1,0,0,-5.zzzz",
-                    "Out of memory while expanding memory stream"},
-        FailureCase{"encode --key 'long enough key' --mode xyz", "x", "xyz"},
-        FailureCase{"encode --key 'long enough key' --mode cbc --iv 12", "x", "--iv"}),
+                    "Out of memory while expanding memory stream", 1},
+        FailureCase{"encode --key 'long enough key' --mode xyz", "x", "xyz", 2},
+        FailureCase{"encode --key 'long enough key' --mode cbc --iv 12", "x", "--iv", 2},
+        FailureCase{"", "", "A subcommand is required", 2},
+        FailureCase{"decode", "x", "--key is required", 2}),
     scrivlock::cipher::TRowName());
 
 }  // namespace
