@@ -483,7 +483,7 @@ struct TWalk {
   bool Skim(const char*& p, bool& literal) {
     // The blocks stop a word short of the end, so that a word can be read at
     // any open they hold.
-    const char* const blocksEnd = end - std::min<ptrdiff_t>(end - begin, 8);
+    const char* const blocksEnd = end - std::min<std::ptrdiff_t>(end - begin, 8);
     uint64_t inside = 0;
     TFast fast = TakeFast();
     for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, blocksEnd, inside)) != 0;

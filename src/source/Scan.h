@@ -8,6 +8,7 @@
 #pragma once
 
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -301,7 +302,7 @@ constexpr size_t kBlock = 64;
 // with each block it is given.
 template <class TFinder>
 uint64_t NextOpens(const char*& p, const char* end, uint64_t& literal) {
-  if (end - p <= static_cast<ptrdiff_t>(kBlock)) return 0;
+  if (end - p <= static_cast<std::ptrdiff_t>(kBlock)) return 0;
   const char* const last = end - kBlock;
   // The quotes since `p` set out, kept lane by lane: the literals need working
   // out only at a block with an open.
