@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "hosts/qtide/IdeWindow.h"
+#include "hosts/ide/IdeWindow.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ QString FindPlugin(const QString& given) {
 
 // The smoke check: the command is in the View menu and its window lists the
 // project's units.
-int Check(scrivlock::hosts::qtide::TIdeWindow& window) {
+int Check(scrivlock::hosts::ide::TIdeWindow& window) {
   auto* command = window.menuBar()->findChild<QAction*>(QStringLiteral("ViewScrivlockItem"));
   if (!command) {
     std::fprintf(stderr, "scrivlock-ide: no View > Comments... command\n");
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
                                QStringLiteral("A .dpr file or a folder of units."));
   parser.process(application);
 
-  scrivlock::hosts::qtide::TIdeWindow window;
+  scrivlock::hosts::ide::TIdeWindow window;
   window.show();
   const bool loaded = window.LoadPlugin(FindPlugin(parser.value(pluginOption)));
   const QStringList projects = parser.positionalArguments();

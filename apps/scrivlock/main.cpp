@@ -11,7 +11,7 @@
 
 #include "base/FileNames.h"
 #include "commands/Commands.h"
-#include "expert/ToolServices.h"
+#include "hostintf/ToolServices.h"
 #include "hosts/files/FileHost.h"
 #include "source/SourceClass.h"
 
@@ -72,7 +72,7 @@ int RunCommand(bool uncomment, const std::string& unitArg, const std::string& pr
     // Held until the changes are on disk: a second scrivlock waits here.
     hosts::TProjectLock lock(folder);
     TFileHost host(folder);
-    expert::TToolServicesScope scope(host.ToolServices());
+    hostintf::TToolServicesScope scope(host.ToolServices());
     commands::TUnitFileList units;
     for (const std::string& name : host.UnitFiles()) units.Add(name);
     TConsoleSite site(host);
@@ -138,7 +138,7 @@ int RunStatus(const std::string& dirArg) {
     const std::string folder = TFileHost::ProjectFolderOf(dirArg.empty() ? "." : dirArg);
     hosts::TProjectLock lock(folder);
     TFileHost host(folder);
-    expert::TToolServicesScope scope(host.ToolServices());
+    hostintf::TToolServicesScope scope(host.ToolServices());
     const std::vector<std::string> files = host.UnitFiles();
     std::map<std::string, std::string> ownerOf;                 // module file -> unit name
     std::map<std::string, std::vector<std::string>> modulesOf;  // unit name -> module names

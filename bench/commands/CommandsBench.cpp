@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "commands/Commands.h"
-#include "expert/ToolServices.h"
-#include "hosts/memory/MemoryHost.h"
+#include "hostintf/ToolServices.h"
 #include "source/SourceClass.h"
+#include "support/MemoryHost.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TProject& Project() {
 
 void BM_FindCommentingModules_MemoryHost(benchmark::State& state) {
   TProject& project = Project();
-  expert::TToolServicesScope scope(project.Host.ToolServices());
+  hostintf::TToolServicesScope scope(project.Host.ToolServices());
   std::string moduleFile;
   for (auto _ : state) {
     const int32_t count =

@@ -14,19 +14,19 @@
 #include <memory>
 #include <string>
 
-#include "expert/ExptIntf.h"
-#include "hosts/memory/MemoryHost.h"
+#include "hostintf/ExptIntf.h"
+#include "support/MemoryHost.h"
 
 namespace {
 
 using scrivlock::hosts::TMemoryHost;
 
-scrivlock::expert::TExpertInitProc EntryPoint() {
+scrivlock::hostintf::TExpertInitProc EntryPoint() {
   // Loaded once and kept: dlopen is the host's cost, not the plug-in's.
   static void* library = dlopen(SCRIVLOCK_PLUGIN, RTLD_NOW | RTLD_LOCAL);
   if (!library) return nullptr;
-  return reinterpret_cast<scrivlock::expert::TExpertInitProc>(
-      dlsym(library, scrivlock::expert::ExpertEntryPointName));
+  return reinterpret_cast<scrivlock::hostintf::TExpertInitProc>(
+      dlsym(library, scrivlock::hostintf::ExpertEntryPointName));
 }
 
 TMemoryHost& HostWithUnits(int units) {

@@ -13,18 +13,18 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "commands/Messages.h"
-#include "expert/InterfacePtr.h"
-#include "expert/ToolServices.h"
+#include "hostintf/InterfacePtr.h"
+#include "hostintf/ToolServices.h"
 #include "source/SourceClass.h"
 
 namespace scrivlock::commands {
 
-using expert::TIEditorInterface;
-using expert::TIEditReader;
-using expert::TIEditWriter;
-using expert::TIModuleInterface;
-using expert::TInterfacePtr;
-using expert::ToolServices;
+using hostintf::TIEditorInterface;
+using hostintf::TIEditReader;
+using hostintf::TIEditWriter;
+using hostintf::TIModuleInterface;
+using hostintf::TInterfacePtr;
+using hostintf::ToolServices;
 
 namespace {
 
@@ -283,10 +283,10 @@ std::string UnitIdentOf(std::string_view fileName) {
   return std::string(name);
 }
 
-constexpr expert::TCreateModuleFlags NewModuleFlags =
-    expert::CreateFlag(expert::cmAddToProject) | expert::CreateFlag(expert::cmShowSource) |
-    expert::CreateFlag(expert::cmUnNamed) | expert::CreateFlag(expert::cmNewUnit) |
-    expert::CreateFlag(expert::cmMarkModified);
+constexpr hostintf::TCreateModuleFlags NewModuleFlags =
+    hostintf::CreateFlag(hostintf::cmAddToProject) | hostintf::CreateFlag(hostintf::cmShowSource) |
+    hostintf::CreateFlag(hostintf::cmUnNamed) | hostintf::CreateFlag(hostintf::cmNewUnit) |
+    hostintf::CreateFlag(hostintf::cmMarkModified);
 static_assert(NewModuleFlags == 0x9B);
 
 }  // namespace
@@ -422,7 +422,7 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   {
     TInterfacePtr<TIEditorInterface> editor(newModule->GetEditorInterface());
     if (editor) {
-      editor->SetSyntaxHighlighter(expert::shNone);
+      editor->SetSyntaxHighlighter(hostintf::shNone);
       createdFile = editor->FileName();
     }
   }

@@ -1,5 +1,5 @@
 // The Uncomment and Re-Comment commands and the buffer operations they are made
-// of. They reach the host only through the global expert::ToolServices and the
+// of. They reach the host only through the global hostintf::ToolServices and the
 // user only through a TCommandSite; they know no widget toolkit. Everything runs
 // on the host's user-interface thread, one call at a time; nothing is kept
 // between calls.
@@ -15,7 +15,7 @@
 #include "base/ByteStream.h"
 #include "commands/CommandSite.h"
 #include "commands/UnitFileList.h"
-#include "expert/EditIntf.h"
+#include "hostintf/EditIntf.h"
 
 namespace scrivlock::commands {
 
@@ -43,7 +43,7 @@ int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t
 void WriteModuleText(const std::string& fileName, TByteStream* stream);
 // The same on a module the caller already holds (borrowed). False when some
 // step failed (then the buffer may be unchanged or partly written).
-bool WriteModuleText(expert::TIModuleInterface* module, TByteStream& stream);
+bool WriteModuleText(hostintf::TIModuleInterface* module, TByteStream& stream);
 
 // Counts the entries of `units` whose first chunk is the commenting module of
 // `unitFile` (by its name-and-extension part), `unitFile` itself included; each

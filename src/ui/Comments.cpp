@@ -19,7 +19,7 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "commands/Commands.h"
-#include "expert/ToolServices.h"
+#include "hostintf/ToolServices.h"
 #include "ui/Application.h"
 #include "ui/BuiltInHint.h"
 #include "ui/CipherTool.h"
@@ -213,12 +213,12 @@ void EnsureCommentsWindow() {
 }
 
 void RefreshUnitList() {
-  if (!Comments || !expert::ToolServices) return;
+  if (!Comments || !hostintf::ToolServices) return;
   TComments& window = *Comments;
   window.FUnitFiles.Clear();
-  const int32_t count = expert::ToolServices->GetUnitCount();
+  const int32_t count = hostintf::ToolServices->GetUnitCount();
   for (int32_t i = 0; i < count; ++i) {
-    std::string name = expert::ToolServices->GetUnitName(i);
+    std::string name = hostintf::ToolServices->GetUnitName(i);
     if (UpperCase(ExtractFileExt(name)) == ".PAS") window.FUnitFiles.Add(MakeAbsolute(name));
   }
   window.FillUnitCombo();

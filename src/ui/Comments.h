@@ -88,7 +88,7 @@ extern TComments* Comments;
 // none and reaches the caller.
 void EnsureCommentsWindow();
 
-// Rebuilds Comments->FUnitFiles from the host (expert::ToolServices): every
+// Rebuilds Comments->FUnitFiles from the host (hostintf::ToolServices): every
 // project file whose extension is ".PAS" in any letter case, made absolute
 // against the current folder, in the host's order; then refills the drop-down
 // once. Nothing when Comments is none or the host is not set.

@@ -6,9 +6,9 @@
 
 #include "commands/Commands.h"
 #include "commands/Messages.h"
-#include "expert/ToolServices.h"
-#include "hosts/memory/MemoryHost.h"
+#include "hostintf/ToolServices.h"
 #include "source/SourceClass.h"
+#include "support/MemoryHost.h"
 
 namespace scrivlock::commands {
 namespace {
@@ -86,7 +86,7 @@ class TCommandsTest : public ::testing::Test {
   }
 
   TMemoryHost FHost;
-  expert::TToolServicesScope FScope;
+  hostintf::TToolServicesScope FScope;
   TUnitFileList FUnits;
   TRecordingSite FSite;
 };
@@ -190,7 +190,7 @@ TEST_F(TCommandsTest, ReadModuleTextAnswersZeroOnEveryFailure) {
   EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
   FHost.Faults().MissingModules.clear();
 
-  expert::TToolServicesScope noHost(nullptr);
+  hostintf::TToolServicesScope noHost(nullptr);
   EXPECT_EQ(ReadModuleText(kMain, &stream, clWhole), 0);
 }
 
@@ -280,7 +280,7 @@ TEST_F(TCommandsTest, UncommentThenReCommentGivesTheUnitBack) {
   EXPECT_TRUE(IsModuleOf(kNewUnit, "Main.pas"));
   EXPECT_EQ(TextOf(kNewUnit).rfind("Unit Unit1;", 0), 0u);
   EXPECT_TRUE(FHost.Modified(kNewUnit));
-  EXPECT_EQ(FHost.Highlighter(kNewUnit), expert::shNone);
+  EXPECT_EQ(FHost.Highlighter(kNewUnit), hostintf::shNone);
 
   FUnits.Add(kNewUnit);
   FSite = {};

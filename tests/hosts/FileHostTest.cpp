@@ -12,13 +12,13 @@
 #include <sstream>
 
 #include "base/Error.h"
-#include "expert/InterfacePtr.h"
+#include "hostintf/InterfacePtr.h"
 #include "hosts/files/FileHost.h"
 
 namespace scrivlock::hosts {
 namespace {
 
-using namespace scrivlock::expert;
+using namespace scrivlock::hostintf;
 namespace fs = std::filesystem;
 
 class TFileHostTest : public ::testing::Test {

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "commands/Messages.h"
-#include "hosts/memory/MemoryHost.h"
-#include "ui/QtTestSupport.h"
+#include "support/MemoryHost.h"
+#include "support/QtTestSupport.h"
 
 namespace scrivlock {
 namespace {
 
-using expert::TFileNotification;
-using expert::TNotifyCode;
+using hostintf::TFileNotification;
+using hostintf::TNotifyCode;
 using hosts::TMemoryHost;
 using testing::AsShown;
 using testing::FindChild;
@@ -93,9 +93,9 @@ QPoint ScreenCentre() {
 TEST_F(PluginTest, RegistersTheExpertAndPutsCommentsRightAfterTheProjectManager) {
   Load();
   ASSERT_EQ(host.ExpertCount(), 1);
-  expert::TIExpert* expert = host.Expert(0);
+  hostintf::TIExpert* expert = host.Expert(0);
   EXPECT_EQ(expert->GetName(), "Comments Expert");
-  EXPECT_EQ(expert->GetStyle(), expert::esAddIn);
+  EXPECT_EQ(expert->GetStyle(), hostintf::esAddIn);
   EXPECT_EQ(expert->GetVersion(), 3);
   EXPECT_EQ(host.AddInNotifierCount(), 1);
 
@@ -105,7 +105,8 @@ TEST_F(PluginTest, RegistersTheExpertAndPutsCommentsRightAfterTheProjectManager)
   EXPECT_EQ(item->Caption, "Comments...");
   EXPECT_EQ(item->Parent, projectManager->Parent);
   EXPECT_EQ(item->Index, projectManager->Index + 1);
-  EXPECT_EQ(item->Flags, expert::MenuFlag(expert::mfEnabled) | expert::MenuFlag(expert::mfVisible));
+  EXPECT_EQ(item->Flags,
+            hostintf::MenuFlag(hostintf::mfEnabled) | hostintf::MenuFlag(hostintf::mfVisible));
   EXPECT_EQ(FindWindow("Comments"), nullptr) << "the window waits for the first choice";
 }
 
@@ -216,8 +217,8 @@ TEST_F(PluginTest, ShowsTheHintOverTheWindowAndEveryControl) {
 TEST_F(PluginTest, NotificationsBeforeTheFirstChoiceChangeNothing) {
   OpenProject();
   Load();
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
-  host.FireFileNotification(expert::fnAddedToProject, "/elsewhere/Stray.pas");
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnAddedToProject, "/elsewhere/Stray.pas");
   ASSERT_TRUE(host.RemoveUnit(kUnit2));
   EXPECT_EQ(FindWindow("Comments"), nullptr);
   EXPECT_EQ(host.ModuleNotifierCount(kProject), 0) << "no project attached without the window";
@@ -241,34 +242,36 @@ TEST_F(PluginTest, KeepsTheListInStepWithFilesAddedAndRemoved) {
 
   const TListStep steps[] = {
       // Any extension is listed, a second addition twice.
-      {expert::fnAddedToProject,
+      {hostintf::fnAddedToProject,
        "/scrivlock-test/readme.txt",
        {"Unit1.pas", "Unit2.pas", "readme.txt"}},
-      {expert::fnAddedToProject,
+      {hostintf::fnAddedToProject,
        "/scrivlock-test/Unit3.pas",
        {"Unit1.pas", "Unit2.pas", "readme.txt", "Unit3.pas"}},
-      {expert::fnAddedToProject,
+      {hostintf::fnAddedToProject,
        "/scrivlock-test/Unit3.pas",
        {"Unit1.pas", "Unit2.pas", "readme.txt", "Unit3.pas", "Unit3.pas"}},
       // A removal that differs only in letter case removes the first entry.
-      {expert::fnRemovedFromProject,
+      {hostintf::fnRemovedFromProject,
        "/SCRIVLOCK-TEST/unit3.PAS",
        {"Unit1.pas", "Unit2.pas", "readme.txt", "Unit3.pas"}},
-      {expert::fnRemovedFromProject,
+      {hostintf::fnRemovedFromProject,
        "/scrivlock-test/UNIT1.PAS",
        {"Unit2.pas", "readme.txt", "Unit3.pas"}},
       // An unlisted file changes only the selection.
-      {expert::fnRemovedFromProject,
+      {hostintf::fnRemovedFromProject,
        "/scrivlock-test/Unlisted.pas",
        {"Unit2.pas", "readme.txt", "Unit3.pas"}},
       // Other codes are not heard.
-      {expert::fnFileOpened, "/scrivlock-test/Other.pas", {"Unit2.pas", "readme.txt", "Unit3.pas"}},
+      {hostintf::fnFileOpened,
+       "/scrivlock-test/Other.pas",
+       {"Unit2.pas", "readme.txt", "Unit3.pas"}},
   };
   for (const TListStep& step : steps) {
     Units()->setCurrentIndex(0);
     host.FireFileNotification(step.Code, step.FileName);
     EXPECT_EQ(Listed(), step.Listed) << step.Code << " " << step.FileName;
-    if (step.Code != expert::fnFileOpened) {
+    if (step.Code != hostintf::fnFileOpened) {
       EXPECT_EQ(Units()->currentIndex(), -1) << step.Code << " " << step.FileName;
     }
   }
@@ -280,13 +283,13 @@ TEST_F(PluginTest, AProjectOpenedWhileTheWindowExistsIsAttached) {
   ChooseComments();
 
   // Nothing attached yet: the project's units are appended to the list as it is.
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
   EXPECT_EQ(Listed(),
             (std::vector<std::string>{"Unit1.pas", "Unit2.pas", "Unit1.pas", "Unit2.pas"}));
   EXPECT_EQ(host.ModuleNotifierCount(kProject), 1);
 
   // Attached: the former project is detached (its list emptied) first.
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Unit1.pas", "Unit2.pas"}));
   EXPECT_EQ(host.ModuleNotifierCount(kProject), 1);
 
@@ -304,10 +307,10 @@ TEST_F(PluginTest, ModuleDeletedHidesTheWindowEmptiesTheListAndDetaches) {
   OpenProject();
   Load();
   QWidget* window = ChooseComments();
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
   ASSERT_EQ(host.ModuleNotifierCount(kProject), 1);
 
-  host.FireModuleNotification(kProject, expert::ncModuleDeleted);
+  host.FireModuleNotification(kProject, hostintf::ncModuleDeleted);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(Listed(), std::vector<std::string>{});
   EXPECT_EQ(host.ModuleNotifierCount(kProject), 0);
@@ -323,8 +326,8 @@ TEST_P(PluginRebuildTest, SavingOrRenamingTheProjectRebuildsTheListFromTheHost) 
   OpenProject();
   Load();
   ChooseComments();
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
-  host.FireFileNotification(expert::fnAddedToProject, "/elsewhere/Stray.pas");
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnAddedToProject, "/elsewhere/Stray.pas");
   ASSERT_EQ(Listed(), (std::vector<std::string>{"Unit1.pas", "Unit2.pas", "Unit1.pas", "Unit2.pas",
                                                 "Stray.pas"}));
 
@@ -334,17 +337,17 @@ TEST_P(PluginRebuildTest, SavingOrRenamingTheProjectRebuildsTheListFromTheHost) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, PluginRebuildTest,
-                         ::testing::Values(expert::ncAfterSave, expert::ncModuleRenamed),
+                         ::testing::Values(hostintf::ncAfterSave, hostintf::ncModuleRenamed),
                          [](const auto& info) {
-                           return std::string(info.param == expert::ncAfterSave ? "AfterSave"
-                                                                                : "ModuleRenamed");
+                           return std::string(
+                               info.param == hostintf::ncAfterSave ? "AfterSave" : "ModuleRenamed");
                          });
 
 TEST_F(PluginTest, ARenamedUnitIsListedUnderItsNewName) {
   OpenProject();
   Load();
   ChooseComments();
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
   ASSERT_TRUE(host.RenameUnit(kUnit2, "/scrivlock-test/Renamed.pas"));
   EXPECT_EQ(Listed(), (std::vector<std::string>{"Unit1.pas", "Renamed.pas"}));
 }
@@ -442,14 +445,14 @@ TEST_F(PluginTest, ReleasingTheExpertDetachesTheProjectAndDestroysTheWindow) {
   OpenProject();
   Load();
   ChooseComments();
-  host.FireFileNotification(expert::fnProjectOpened, kProject);
+  host.FireFileNotification(hostintf::fnProjectOpened, kProject);
   ASSERT_EQ(host.ModuleNotifierCount(kProject), 1);
 
   host.UnloadExperts();
   EXPECT_EQ(host.ModuleNotifierCount(kProject), 0);
   EXPECT_EQ(FindWindow("Comments"), nullptr);
   // The project goes on without the plug-in.
-  host.FireModuleNotification(kProject, expert::ncAfterSave);
+  host.FireModuleNotification(kProject, hostintf::ncAfterSave);
   host.CloseProject();
 }
 

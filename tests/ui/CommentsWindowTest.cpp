@@ -13,12 +13,12 @@
 
 #include "Encoder.h"
 #include "cipher/TextCipher.h"
-#include "expert/ToolServices.h"
-#include "hosts/memory/MemoryHost.h"
+#include "hostintf/ToolServices.h"
+#include "support/MemoryHost.h"
+#include "support/QtTestSupport.h"
 #include "ui/Application.h"
 #include "ui/BuiltInHint.h"
 #include "ui/Comments.h"
-#include "ui/QtTestSupport.h"
 
 namespace scrivlock::ui {
 namespace {
@@ -76,7 +76,7 @@ TEST_P(FailingHintTest, IsReportedAndLeavesAWindowWithAWorkingUnitList) {
 
   // The list works as it would after a good hint.
   hosts::TMemoryHost host;
-  expert::TToolServicesScope scope(host.ToolServices());
+  hostintf::TToolServicesScope scope(host.ToolServices());
   host.OpenProject("/scrivlock-test/Project1.dpr");
   ASSERT_TRUE(host.AddUnit("/scrivlock-test/Unit1.pas", "unit Unit1;\r\nend.\r\n"));
   RefreshUnitList();
@@ -118,7 +118,7 @@ TEST_F(CommentsWindowTest, TheBuiltInHintIsNinetyCharactersUnderAPrintableKeyOfT
 // build folder.
 TEST_F(CommentsWindowTest, RendersOffscreen) {
   hosts::TMemoryHost host;
-  expert::TToolServicesScope scope(host.ToolServices());
+  hostintf::TToolServicesScope scope(host.ToolServices());
   host.OpenProject("/scrivlock-test/Project1.dpr");
   ASSERT_TRUE(host.AddUnit("/scrivlock-test/Unit1.pas", "unit Unit1;\r\nend.\r\n"));
   ASSERT_TRUE(host.AddUnit("/scrivlock-test/Main.pas", "unit Main;\r\nend.\r\n"));

@@ -20,11 +20,11 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
-#include "hosts/NotifierList.h"
+#include "hosts/common/NotifierList.h"
 
 namespace scrivlock::hosts {
 
-using namespace scrivlock::expert;
+using namespace scrivlock::hostintf;
 namespace fs = std::filesystem;
 
 namespace {

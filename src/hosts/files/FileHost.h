@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "expert/ToolIntf.h"
+#include "hostintf/ToolIntf.h"
 
 namespace scrivlock::hosts {
 
@@ -58,7 +58,7 @@ class TFileHost {
   static std::string FullFileName(const std::string& path);
 
   // Owned by the host; do not Release it.
-  expert::TIToolServices* ToolServices();
+  hostintf::TIToolServices* ToolServices();
   // The project folder, absolute, without a trailing separator.
   const std::string& Folder() const;
   // The project's ".pas" files (any letter case), full names, sorted by name;

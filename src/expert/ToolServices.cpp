@@ -1,7 +1,0 @@
-#include "expert/ToolServices.h"
-
-namespace scrivlock::expert {
-
-TIToolServices* ToolServices = nullptr;
-
-}  // namespace scrivlock::expert
