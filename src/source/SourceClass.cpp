@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "base/Error.h"
 #include "base/FileNames.h"
@@ -214,6 +215,14 @@ struct TStrip {
 
 }  // namespace
 
+bool CanRecordFileName(std::string_view name) {
+  // IsModuleOf reads the name back as one item of line 5, which a blank or a
+  // comma would end, and up to the first "]".
+  return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= 32 || c == ',' || c == ']';
+  });
+}
+
 bool TSourceClass::IsNotUncommentable(TByteStream& source) const {
   return Probe(source).find(kNotUncommentable) != std::string_view::npos;
 }
@@ -265,9 +274,15 @@ bool TSourceClass::IsModuleOf(TByteStream& module, std::string_view unitFileName
 
 bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteStream& module,
                              const std::string& moduleUnitName) {
+  FLastRefusal = urNone;
+  const auto refuse = [this](TUnCommentRefusal reason) {
+    FLastRefusal = reason;
+    return false;
+  };
   try {
-    if (ExtractFileExt(FileName) != ".pas") return false;
-    if (IsNotUncommentable(source)) throw TError("Unit is not uncommentable");
+    if (ExtractFileExt(FileName) != ".pas") return refuse(urExtension);
+    if (!CanRecordFileName(ExtractFileName(FileName))) return refuse(urFileName);
+    if (IsNotUncommentable(source)) return refuse(urNotUncommentable);
 
     const char* const base = source.Data();
     const char* const end = base + source.Size();
@@ -291,8 +306,11 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     ModuleUnitName = moduleUnitName;
     LastUncommented = FileName;
     return true;
-  } catch (...) {
-    return false;
+  } catch (const TError& error) {
+    return refuse(std::string_view(error.what()) == TByteStream::kExpandError ? urTooLarge
+                                                                              : urFailure);
+  } catch (const std::bad_alloc&) {
+    return refuse(urTooLarge);
   }
 }
 

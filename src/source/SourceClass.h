@@ -57,6 +57,21 @@ struct TReCommentStop {
   std::string Describe() const;
 };
 
+// Why the last UnComment refused the unit.
+enum TUnCommentRefusal : uint8_t {
+  urNone,              // it did not refuse
+  urExtension,         // FileName's extension is not ".pas"
+  urFileName,          // FileName's name cannot stand in a module header: its unit could never
+                       // be found again (a blank, a comma, "]", a quote or a control byte)
+  urNotUncommentable,  // "{NOTUNCOMMENTABLE}" stands in the first 1023 bytes
+  urTooLarge,          // the stripped text or the module would pass TByteStream::kMaxSize
+  urFailure,           // a stream failed otherwise
+};
+
+// Whether a unit file named `name` (no folder) can be recorded in a module's
+// header so that IsModuleOf finds it again.
+bool CanRecordFileName(std::string_view name);
+
 class TSourceClass {
  public:
   std::string FileName;         // the unit's full file name; set before UnComment
@@ -70,7 +85,7 @@ class TSourceClass {
   // named `moduleUnitName`, to `module`.
   // Returns false, writing nothing usable, when FileName's extension is not
   // exactly ".pas", when "{NOTUNCOMMENTABLE}" stands in the first 1023 bytes,
-  // or when a stream fails. Never throws.
+  // or when a stream fails; LastRefusal() then says which. Never throws.
   // Kept as they stand: string literals and compiler directives ("{$", "(*$").
   // A comment left open at the end of the text loses nothing: a line comment
   // becomes an ordinary entry, an unclosed "{" or "(*" stays in the text.
@@ -108,9 +123,11 @@ class TSourceClass {
   bool ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored);
 
   const TReCommentStop& LastStop() const { return FLastStop; }
+  TUnCommentRefusal LastRefusal() const { return FLastRefusal; }
 
  private:
   TReCommentStop FLastStop;
+  TUnCommentRefusal FLastRefusal = urNone;
 };
 
 }  // namespace scrivlock::source
