@@ -38,7 +38,7 @@ std::string ForOutput(const std::string& text, bool terminal) {
 class TConsoleSite : public commands::TCommandSite {
  public:
   explicit TConsoleSite(TFileHost& host) : FHost(host) {}
-  void SetButtonEnabled(commands::TCommandButton, bool) override {}
+  void SetButtonEnabled(commands::TCommandButton, bool) noexcept override {}
   void ShowMessage(const std::string& text) override {
     std::cerr << ForOutput(text, isatty(STDERR_FILENO)) << "\n";
   }

@@ -20,8 +20,9 @@ class TCommandSite {
 
   // Enables or disables one button. A command disables both while it runs and
   // enables both again however it ends (Uncomment: ReCommBtn first; Re-Comment:
-  // UnCommBtn first).
-  virtual void SetButtonEnabled(TCommandButton button, bool enabled) = 0;
+  // UnCommBtn first), also while a failure is on its way out: so it must not
+  // throw.
+  virtual void SetButtonEnabled(TCommandButton button, bool enabled) noexcept = 0;
 
   // Shows `text` to the user in a plain message box (one OK button, no icon,
   // centred on the screen) and returns when the box is closed. Line breaks in

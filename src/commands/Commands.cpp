@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -35,7 +36,8 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
   if (capacity <= 0 || capacity > TByteStream::kMaxSize) return;
   try {
     stream.Reserve(capacity);
-  } catch (...) {
+  } catch (const TError&) {
+    // The stream grows as it must.
   }
 }
 
@@ -65,7 +67,8 @@ class TPrefault {
           }
         }
       });
-    } catch (...) {
+    } catch (const std::system_error&) {
+      // No thread to be had: this one faults the pages as it writes them.
     }
 #else
     (void)from;
@@ -87,6 +90,21 @@ class TPrefault {
   std::thread FThread;
 };
 
+// Cuts `stream` back to a size when it goes, so that a read that fails, by a
+// count out of range or by an exception, leaves no unset bytes in it.
+class TCutBack {
+ public:
+  TCutBack(TByteStream& stream, int64_t size) : FStream(stream), FSize(size) {}
+  ~TCutBack() { FStream.Truncate(FSize); }
+  TCutBack(const TCutBack&) = delete;
+  TCutBack& operator=(const TCutBack&) = delete;
+  void Keep(int64_t size) { FSize = size; }
+
+ private:
+  TByteStream& FStream;
+  int64_t FSize;
+};
+
 // Reads one chunk at `position` into the end of `stream` without a copy in
 // between; as writing the chunk with stream.Write would, it leaves the stream
 // unchanged when the host fails or delivers a count out of range.
@@ -102,19 +120,11 @@ int32_t ReadChunkInto(TIEditReader& reader, int32_t position, TByteStream& strea
     return delivered;
   }
   char* const chunk = stream.Extend(ReadChunkSize);
-  int32_t delivered = 0;
-  try {
-    delivered = reader.GetText(position, chunk, ReadChunkSize);
-  } catch (...) {
-    stream.Truncate(at);
-    throw;
-  }
-  if (delivered < 0 || delivered > ReadChunkSize) {
-    stream.Truncate(at);
-    return delivered;
-  }
-  stream.Truncate(at + delivered);
-  stream.Seek(stream.Size());
+  TCutBack cutBack(stream, at);
+  const int32_t delivered = reader.GetText(position, chunk, ReadChunkSize);
+  if (delivered < 0 || delivered > ReadChunkSize) return delivered;
+  cutBack.Keep(at + delivered);
+  stream.Seek(at + delivered);
   return delivered;
 }
 
@@ -127,16 +137,17 @@ void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* first
   }
 }
 
-// Reads `editor`'s text in chunks as ReadModuleText describes. Throws on a
-// host that misbehaves; the callers turn that into their results. When
-// `firstZero` is given, it is set to where the first zero byte read stands, or
-// -1: each chunk is looked at while it is still in the cache, rather than the
-// whole text again afterwards.
-int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t chunkLimit,
-                       int64_t* firstZero = nullptr) {
+// Reads `editor`'s text in chunks as ReadModuleText describes and returns the
+// number of characters delivered; none when the host has no reader, delivers a
+// count out of range, or has more text than a stream can hold. What the host
+// throws goes on to the caller. When `firstZero` is given, it is set to where
+// the first zero byte read stands, or -1: each chunk is looked at while it is
+// still in the cache, rather than the whole text again afterwards.
+std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* stream,
+                                      int32_t chunkLimit, int64_t* firstZero) {
   if (firstZero != nullptr) *firstZero = -1;
   TInterfacePtr<TIEditReader> reader(editor.CreateReader());
-  if (!reader) return 0;
+  if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
   std::optional<TPrefault> prefault;
@@ -154,15 +165,15 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
   for (;; ++index) {
     const int64_t position = index * ReadChunkSize;
     // The reader's positions are 32-bit, as are the system's stream sizes.
-    if (position > TByteStream::kMaxSize) return 0;
+    if (position > TByteStream::kMaxSize) return std::nullopt;
     if (keep && stream->Position() == stream->Size()) {
       delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), *stream);
-      if (delivered < 0 || delivered > ReadChunkSize) return 0;
+      if (delivered < 0 || delivered > ReadChunkSize) return std::nullopt;
       NoteZero(stream->Data() + stream->Size() - delivered, delivered, position, firstZero);
     } else {
       std::fill(buffer.begin(), buffer.end(), '\0');
       delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
-      if (delivered < 0 || delivered > ReadChunkSize) return 0;
+      if (delivered < 0 || delivered > ReadChunkSize) return std::nullopt;
       if (keep) stream->Write(buffer.data(), delivered);
       NoteZero(buffer.data(), delivered, position, firstZero);
     }
@@ -171,41 +182,90 @@ int64_t ReadEditorText(TIEditorInterface& editor, TByteStream* stream, int32_t c
   return index * ReadChunkSize + delivered;
 }
 
-// Whether `module`'s buffer holds exactly `expected`: its text is read as
-// ReadModuleText reads it, chunk by chunk, and compared on the way.
-bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
+// The one place where the commands stop what the host throws. Reading and
+// writing a buffer swallow their failures (a text that cannot be read is
+// reported as such, and every write is checked by reading the buffer back), so
+// a host that throws on the way is a host that did not deliver: `action`'s
+// result becomes empty (none, false, or nothing done).
+template <class TAction>
+auto HostCall(TAction&& action) noexcept -> decltype(action()) {
   try {
+    return action();
+  } catch (...) {
+    return decltype(action())();
+  }
+}
+
+// The text of the module `fileName` as ReadModuleText reads it; none when the
+// host cannot deliver it.
+std::optional<int64_t> ReadText(const std::string& fileName, TByteStream& stream,
+                                int32_t chunkLimit, int64_t* firstZero = nullptr) {
+  if (firstZero != nullptr) *firstZero = -1;
+  if (!ToolServices) return std::nullopt;
+  return HostCall([&]() -> std::optional<int64_t> {
+    TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
+    if (!module) return std::nullopt;
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    if (!editor) return std::nullopt;
+    return ReadEditorText(*editor, &stream, chunkLimit, firstZero);
+  });
+}
+
+// Replaces the text of `module`'s buffer by the bytes of `stream` from its
+// position on (see WriteModuleText). Whether it took is for the caller to check
+// by reading the buffer back.
+void WriteText(TIModuleInterface& module, TByteStream& stream) {
+  HostCall([&] {
+    TInterfacePtr<TIEditorInterface> editor(module.GetEditorInterface());
+    if (!editor) return;
+    // The stream keeps a zero after its bytes: the writer's text ends there, or
+    // at the first zero byte of the stream. So the writer reads the stream in
+    // place, not a zero-terminated copy of it.
+    const int64_t from = std::min(stream.Position(), stream.Size());
+    const char* const text = stream.Data() + from;
+    stream.Seek(stream.Size());
+    TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
+    if (!writer || !writer->Insert(text)) return;
+    // Writer positions are those of the old text, and a position past its end
+    // stops there (see EditIntf.h): this removes all of it, whatever its length,
+    // without reading it only to count it.
+    writer->DeleteTo(static_cast<int32_t>(TByteStream::kMaxSize - 1));
+    writer.Reset();  // the host applies the writer's changes when it is released
+  });
+}
+
+// Whether `module`'s buffer holds exactly `expected`: its text is read as
+// ReadModuleText reads it, chunk by chunk, and compared on the way. A buffer
+// that cannot be read holds nothing that can be relied on.
+bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
+  return HostCall([&] {
     TInterfacePtr<TIEditorInterface> editor(module.GetEditorInterface());
     if (!editor) return false;
     TInterfacePtr<TIEditReader> reader(editor->CreateReader());
-    // No reader reads as an empty text.
-    if (!reader) return expected.empty();
+    if (!reader) return false;
     std::vector<char> buffer(ReadChunkSize);
     size_t matched = 0;
     for (int64_t position = 0; position <= TByteStream::kMaxSize; position += ReadChunkSize) {
       const int32_t delivered =
           reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
-      // A count out of range ends the text where the chunks before it ended.
-      if (delivered < 0 || delivered > ReadChunkSize) break;
+      if (delivered < 0 || delivered > ReadChunkSize) return false;
       const std::string_view chunk(buffer.data(), static_cast<size_t>(delivered));
       if (expected.substr(matched, chunk.size()) != chunk) return false;
       matched += chunk.size();
       if (delivered < ReadChunkSize) break;
     }
     return matched == expected.size();
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool ModuleBufferHolds(const std::string& fileName, std::string_view expected) {
-  TInterfacePtr<TIModuleInterface> module(ToolServices ? ToolServices->GetModuleInterface(fileName)
-                                                       : nullptr);
+  TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
   return module && BufferHolds(*module, expected);
 }
 
 // Disables the two buttons in the given order and enables them again in the
-// same order however the command ends.
+// same order however the command ends. The site's button calls do not throw,
+// so nothing can replace a failure already on its way out.
 class TButtonsDisabled {
  public:
   TButtonsDisabled(TCommandSite& site, TCommandButton first, TCommandButton second)
@@ -214,12 +274,8 @@ class TButtonsDisabled {
     FSite.SetButtonEnabled(FSecond, false);
   }
   ~TButtonsDisabled() {
-    // A failure here must not replace one already on its way out.
-    try {
-      FSite.SetButtonEnabled(FFirst, true);
-      FSite.SetButtonEnabled(FSecond, true);
-    } catch (...) {
-    }
+    FSite.SetButtonEnabled(FFirst, true);
+    FSite.SetButtonEnabled(FSecond, true);
   }
   TButtonsDisabled(const TButtonsDisabled&) = delete;
   TButtonsDisabled& operator=(const TButtonsDisabled&) = delete;
@@ -257,7 +313,8 @@ class TBackgroundRelease {
     if (capacity < kMinimum) return;  // freed here, as `taken` goes
     try {
       FThread = std::thread([texts = std::move(taken)]() mutable { texts.clear(); });
-    } catch (...) {
+    } catch (const std::system_error&) {
+      // No thread to be had: the texts are freed here, as the lambda goes.
     }
   }
 
@@ -289,64 +346,183 @@ constexpr hostintf::TCreateModuleFlags NewModuleFlags =
     hostintf::CreateFlag(hostintf::cmMarkModified);
 static_assert(NewModuleFlags == 0x9B);
 
-}  // namespace
+// How a command step refuses: it throws the message for the user, and the
+// command shows it (RunCommand). Nothing else is thrown for a refusal, and a
+// refusal never leaves this file.
+struct TRefusal {
+  std::string Message;
+};
 
-namespace {
-
-// ReadModuleText, and where the first zero byte read stands (-1: none).
-int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit,
-                       int64_t* firstZero) {
-  if (firstZero != nullptr) *firstZero = -1;
-  if (!stream || !ToolServices) return 0;
+// Runs one command's steps: true when they complete; false, after the
+// message, when one refuses. Every other failure goes on to the caller.
+template <class TSteps>
+bool RunCommand(TCommandSite& site, TSteps&& steps) {
   try {
-    TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
-    if (!module) return 0;
-    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
-    if (!editor) return 0;
-    return ReadEditorText(*editor, stream, chunkLimit, firstZero);
-  } catch (...) {
-    return 0;
-  }
-}
-
-}  // namespace
-
-int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit) {
-  return ReadModuleText(fileName, stream, chunkLimit, nullptr);
-}
-
-bool WriteModuleText(TIModuleInterface* module, TByteStream& stream) {
-  if (!module) return false;
-  try {
-    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
-    if (!editor) return false;
-    // The stream keeps a zero after its bytes: the writer's text ends there, or
-    // at the first zero byte of the stream. So the writer reads the stream in
-    // place, not a zero-terminated copy of it.
-    const int64_t from = std::min(stream.Position(), stream.Size());
-    const char* const text = stream.Data() + from;
-    stream.Seek(stream.Size());
-    TInterfacePtr<TIEditWriter> writer(editor->CreateWriter());
-    if (!writer) return false;
-    if (!writer->Insert(text)) return false;
-    // Writer positions are those of the old text, and a position past its end
-    // stops there (see EditIntf.h): this removes all of it, whatever its length,
-    // without reading it only to count it.
-    if (!writer->DeleteTo(static_cast<int32_t>(TByteStream::kMaxSize - 1))) return false;
-    writer.Reset();  // the host applies the writer's changes when it is released
+    steps();
     return true;
-  } catch (...) {
+  } catch (const TRefusal& refusal) {
+    site.ShowMessage(refusal.Message);
     return false;
   }
 }
 
+// The whole text of the chosen unit, which must be non-empty and free of zero
+// bytes (the editor's zero-terminated writer would cut it short).
+TByteStream ReadUnit(const std::string& unitFile) {
+  TByteStream text;
+  int64_t zero = -1;
+  const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero);
+  if (!length) throw TRefusal{MsgCannotRead(unitFile)};
+  if (*length == 0) throw TRefusal{MsgEmptyUnit(unitFile)};
+  if (zero >= 0) throw TRefusal{MsgZeroByte(unitFile, zero)};
+  return text;
+}
+
+// Strips `source` into `stripped` and `module` for a module named
+// `moduleUnitName`, refusing with the message for UnComment's reason.
+void Strip(const std::string& unitFile, TByteStream& source, TByteStream& stripped,
+           TByteStream& module, const std::string& moduleUnitName) {
+  source::TSourceClass processor;
+  source.Seek(0);
+  processor.FileName = unitFile;
+  if (!processor.UnComment(source, stripped, module, moduleUnitName)) {
+    throw TRefusal{UnCommentRefusalMessage(processor.LastRefusal(), unitFile)};
+  }
+}
+
+void UnComment(const TUnitFileList& units, const std::string& unitFile) {
+  std::string moduleFile;
+  if (FindCommentingModules(unitFile, units, moduleFile) >= 1) {
+    throw TRefusal{MsgAlreadyUncommented(unitFile, moduleFile)};
+  }
+  TByteStream source = ReadUnit(unitFile);
+
+  std::string newIdent, newFile;
+  ToolServices->GetNewModuleName(newIdent, newFile);
+  TByteStream stripped, module;
+  {
+    // The module holds the comments' texts: as much as the unit is an upper
+    // bound for any but a unit of tiny comments. Pages never written cost no
+    // memory.
+    TryReserve(module, source.Size());
+    // The stripped text is about as long as the unit: its pages are mapped on
+    // the second thread while the scan fills them.
+    TryReserve(stripped, source.Size() + 64);
+    const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
+    Strip(unitFile, source, stripped, module, newIdent);
+  }
+
+  // The commenting module is created and filled before the unit is touched, so
+  // that a host that gives no module, or one that does not take the text,
+  // leaves the unit with all its comments.
+  TInterfacePtr<TIModuleInterface> newModule(
+      ToolServices->CreateModuleEx("", "", "", "", nullptr, nullptr, NewModuleFlags));
+  if (!newModule) throw TRefusal{MsgCannotCreateModule(unitFile)};
+  std::string createdFile = newFile;
+  {
+    TInterfacePtr<TIEditorInterface> editor(newModule->GetEditorInterface());
+    if (editor) {
+      editor->SetSyntaxHighlighter(hostintf::shNone);
+      createdFile = editor->FileName();
+    }
+  }
+  if (!SameText(createdFile, newFile) && !createdFile.empty()) {
+    // The host named the new unit otherwise than it proposed: name the module
+    // after the unit it really is.
+    stripped.Clear();
+    module.Clear();
+    Strip(unitFile, source, stripped, module, UnitIdentOf(createdFile));
+  }
+  TBackgroundRelease release;
+  release.Release(source);
+  module.Seek(0);
+  WriteText(*newModule, module);
+  if (!BufferHolds(*newModule, module.View())) {
+    throw TRefusal{MsgCannotFillModule(unitFile, createdFile)};
+  }
+  newModule.Reset();
+  release.Release(module);
+
+  stripped.Seek(0);
+  WriteModuleText(unitFile, &stripped);
+  if (!ModuleBufferHolds(unitFile, stripped.View())) {
+    throw TRefusal{MsgUnitNotStripped(unitFile, createdFile)};
+  }
+}
+
+void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string& unitFile) {
+  TByteStream stripped = ReadUnit(unitFile);
+  std::string moduleFile;
+  const int32_t count = FindCommentingModules(unitFile, units, moduleFile);
+  if (count > 1) throw TRefusal{MsgSeveralModules(unitFile, count)};
+  if (count == 0) throw TRefusal{MsgNoModule(unitFile)};
+  TByteStream module;
+  int64_t moduleZero = -1;
+  if (!ReadText(moduleFile, module, clWhole, &moduleZero)) {
+    throw TRefusal{MsgCannotReadModule(unitFile, moduleFile)};
+  }
+
+  TByteStream restored;
+  {
+    source::TSourceClass processor;
+    stripped.Seek(0);
+    module.Seek(0);
+    // The restored text is at most as long as the two together: its pages are
+    // mapped on the second thread while the walk fills them.
+    TryReserve(restored, stripped.Size() + module.Size());
+    const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
+    if (!processor.ReComment(stripped, module, restored)) {
+      throw TRefusal{MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe())};
+    }
+  }
+  // The restored text is made of the unit's bytes and the module's: only a
+  // module that holds a zero byte can have brought one.
+  if (const int64_t zero = moduleZero < 0 ? -1 : ZeroBytePosition(restored); zero >= 0) {
+    throw TRefusal{MsgZeroByte(moduleFile, zero)};
+  }
+  TBackgroundRelease release;
+  release.Release(stripped, module);
+  restored.Seek(0);
+  WriteModuleText(unitFile, &restored);
+  // The module's file goes only once the unit's buffer holds every comment.
+  if (!ModuleBufferHolds(unitFile, restored.View())) {
+    throw TRefusal{MsgUnitNotRestored(unitFile, moduleFile)};
+  }
+  TInterfacePtr<TIModuleInterface> oldModule(ToolServices->GetModuleInterface(moduleFile));
+  site.DeleteModuleFile(moduleFile);
+  if (oldModule) oldModule->Close();
+}
+
+}  // namespace
+
+std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, const std::string& unitFile) {
+  switch (reason) {
+    case source::urExtension:
+      return MsgNotPascalUnit(unitFile);
+    case source::urFileName:
+      return MsgUnrecordableName(unitFile);
+    case source::urNotUncommentable:
+      return MsgNotUncommentable(unitFile);
+    case source::urTooLarge:
+      return MsgTooLarge(unitFile);
+    case source::urNone:
+    case source::urFailure:
+      break;
+  }
+  return MsgUnCommentFailed(unitFile);
+}
+
+int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit) {
+  if (!stream) return 0;
+  return ReadText(fileName, *stream, chunkLimit).value_or(0);
+}
+
 void WriteModuleText(const std::string& fileName, TByteStream* stream) {
   if (!stream || !ToolServices) return;
-  try {
+  HostCall([&] {
     TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
-    if (module) WriteModuleText(module.Get(), *stream);
-  } catch (...) {
-  }
+    if (module) WriteText(*module, *stream);
+  });
 }
 
 int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& units,
@@ -359,7 +535,8 @@ int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& 
   const std::string unitName(ExtractFileName(unitFile));
   for (int i = 0; i < units.Count(); ++i) {
     scratch.Clear();
-    ReadModuleText(units[i], &scratch, clFirstChunk);
+    // An entry whose text cannot be read is no module.
+    ReadText(units[i], scratch, clFirstChunk);
     scratch.Seek(0);
     if (processor.IsModuleOf(scratch, unitName)) found.push_back(i);
   }
@@ -371,151 +548,14 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   // A copy: the host's notification of the new unit may grow the list that
   // `unitFileArg` lives in.
   const std::string unitFile = unitFileArg;
-  TButtonsDisabled disabled(site, cbReComment, cbUnComment);
-  TByteStream source, stripped, module;
-
-  std::string moduleFile;
-  if (FindCommentingModules(unitFile, units, moduleFile) >= 1) {
-    site.ShowMessage(MsgAlreadyUncommented(unitFile, moduleFile));
-    return false;
-  }
-  int64_t zero = -1;
-  if (ReadModuleText(unitFile, &source, clWhole, &zero) == 0) {
-    site.ShowMessage(MsgCannotRead(unitFile));
-    return false;
-  }
-  if (zero >= 0) {
-    site.ShowMessage(MsgZeroByte(unitFile, zero));
-    return false;
-  }
-
-  std::string newIdent, newFile;
-  ToolServices->GetNewModuleName(newIdent, newFile);
-  {
-    source::TSourceClass processor;
-    source.Seek(0);
-    processor.FileName = unitFile;
-    // The module holds the comments' texts: as much as the unit is an upper
-    // bound for any but a unit of tiny comments. Pages never written cost no
-    // memory.
-    TryReserve(module, source.Size());
-    // The stripped text is about as long as the unit: its pages are mapped on
-    // the second thread while the scan fills them.
-    TryReserve(stripped, source.Size() + 64);
-    const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
-    if (!processor.UnComment(source, stripped, module, newIdent)) {
-      site.ShowMessage(MsgNotUncommentable(unitFile));
-      return false;
-    }
-  }
-
-  // The commenting module is created and filled before the unit is touched, so
-  // that a host that gives no module, or one that does not take the text,
-  // leaves the unit with all its comments.
-  TInterfacePtr<TIModuleInterface> newModule(
-      ToolServices->CreateModuleEx("", "", "", "", nullptr, nullptr, NewModuleFlags));
-  if (!newModule) {
-    site.ShowMessage(MsgCannotCreateModule(unitFile));
-    return false;
-  }
-  std::string createdFile = newFile;
-  {
-    TInterfacePtr<TIEditorInterface> editor(newModule->GetEditorInterface());
-    if (editor) {
-      editor->SetSyntaxHighlighter(hostintf::shNone);
-      createdFile = editor->FileName();
-    }
-  }
-  if (!SameText(createdFile, newFile) && !createdFile.empty()) {
-    // The host named the new unit otherwise than it proposed: name the module
-    // after the unit it really is.
-    source::TSourceClass processor;
-    stripped.Clear();
-    module.Clear();
-    source.Seek(0);
-    processor.FileName = unitFile;
-    if (!processor.UnComment(source, stripped, module, UnitIdentOf(createdFile))) {
-      site.ShowMessage(MsgNotUncommentable(unitFile));
-      return false;
-    }
-  }
-  TBackgroundRelease release;
-  release.Release(source);
-  module.Seek(0);
-  if (!WriteModuleText(newModule.Get(), module) || !BufferHolds(*newModule, module.View())) {
-    site.ShowMessage(MsgCannotFillModule(unitFile, createdFile));
-    return false;
-  }
-  newModule.Reset();
-  release.Release(module);
-
-  stripped.Seek(0);
-  WriteModuleText(unitFile, &stripped);
-  if (!ModuleBufferHolds(unitFile, stripped.View())) {
-    site.ShowMessage(MsgUnitNotStripped(unitFile, createdFile));
-    return false;
-  }
-  return true;
+  const TButtonsDisabled disabled(site, cbReComment, cbUnComment);
+  return RunCommand(site, [&] { UnComment(units, unitFile); });
 }
 
 bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::string& unitFileArg) {
   const std::string unitFile = unitFileArg;
-  TButtonsDisabled disabled(site, cbUnComment, cbReComment);
-  TByteStream restored, stripped, module;
-  int64_t zero = -1;
-  if (ReadModuleText(unitFile, &stripped, clWhole, &zero) == 0) {
-    site.ShowMessage(MsgCannotRead(unitFile));
-    return false;
-  }
-  if (zero >= 0) {
-    site.ShowMessage(MsgZeroByte(unitFile, zero));
-    return false;
-  }
-  std::string moduleFile;
-  const int32_t count = FindCommentingModules(unitFile, units, moduleFile);
-  if (count > 1) {
-    site.ShowMessage(MsgSeveralModules(unitFile, count));
-    return false;
-  }
-  if (count == 0) {
-    site.ShowMessage(MsgNoModule(unitFile));
-    return false;
-  }
-  // An unreadable module reaches ReComment empty, which stops it.
-  int64_t moduleZero = -1;
-  ReadModuleText(moduleFile, &module, clWhole, &moduleZero);
-
-  source::TSourceClass processor;
-  stripped.Seek(0);
-  module.Seek(0);
-  // The restored text is at most as long as the two together: its pages are
-  // mapped on the second thread while the walk fills them.
-  TryReserve(restored, stripped.Size() + module.Size());
-  const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
-  if (!processor.ReComment(stripped, module, restored)) {
-    site.ShowMessage(MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe()));
-    return false;
-  }
-  // The restored text is made of the unit's bytes and the module's: only a
-  // module that holds a zero byte can have brought one.
-  if (const int64_t zero = moduleZero < 0 ? -1 : ZeroBytePosition(restored); zero >= 0) {
-    // The unit itself has none, so it came with a comment of the module.
-    site.ShowMessage(MsgZeroByte(moduleFile, zero));
-    return false;
-  }
-  TBackgroundRelease release;
-  release.Release(stripped, module);
-  restored.Seek(0);
-  WriteModuleText(unitFile, &restored);
-  // The module's file goes only once the unit's buffer holds every comment.
-  if (!ModuleBufferHolds(unitFile, restored.View())) {
-    site.ShowMessage(MsgUnitNotRestored(unitFile, moduleFile));
-    return false;
-  }
-  TInterfacePtr<TIModuleInterface> oldModule(ToolServices->GetModuleInterface(moduleFile));
-  site.DeleteModuleFile(moduleFile);
-  if (oldModule) oldModule->Close();
-  return true;
+  const TButtonsDisabled disabled(site, cbUnComment, cbReComment);
+  return RunCommand(site, [&] { ReComment(site, units, unitFile); });
 }
 
 bool CommBtnsClick(TCommandSite& site, TCommandButton sender, const TUnitFileList& units,

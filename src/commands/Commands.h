@@ -4,6 +4,13 @@
 // on the host's user-interface thread, one call at a time; nothing is kept
 // between calls.
 //
+// Errors travel one way. Reading and writing a buffer swallow the host's
+// failures, as the buffer operations below say, and the commands then read a
+// buffer back to know what it holds. A command that cannot go on refuses: the
+// user gets the message for the reason (Messages.h) and the command returns
+// false. Anything else that fails (the site, the host outside reading and
+// writing) goes on to the caller, after the buttons are enabled again.
+//
 // The Comments window's CommBtnsClick delegates to CommBtnsClick below; the
 // command-line tool calls UnCommentUnit / ReCommentUnit directly.
 #pragma once
@@ -15,7 +22,7 @@
 #include "base/ByteStream.h"
 #include "commands/CommandSite.h"
 #include "commands/UnitFileList.h"
-#include "hostintf/EditIntf.h"
+#include "source/SourceClass.h"
 
 namespace scrivlock::commands {
 
@@ -41,9 +48,6 @@ int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t
 // failure is swallowed without a message; a file name for which the host has no
 // module leaves every buffer unchanged. Does nothing for a null stream.
 void WriteModuleText(const std::string& fileName, TByteStream* stream);
-// The same on a module the caller already holds (borrowed). False when some
-// step failed (then the buffer may be unchanged or partly written).
-bool WriteModuleText(hostintf::TIModuleInterface* module, TByteStream& stream);
 
 // Counts the entries of `units` whose first chunk is the commenting module of
 // `unitFile` (by its name-and-extension part), `unitFile` itself included; each
@@ -53,9 +57,13 @@ bool WriteModuleText(hostintf::TIModuleInterface* module, TByteStream& stream);
 int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& units,
                               std::string& moduleFile);
 
+// The message for a unit that UnComment refused for `reason`: M4 only for the
+// not-uncommentable mark, a message of its own for each other reason.
+std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, const std::string& unitFile);
+
 // Uncomment on `unitFile`: refuses with a message when the unit already has a
-// commenting module among `units`, cannot be read, holds a zero byte, or is
-// refused by the source processor; otherwise has the host create the
+// commenting module among `units`, cannot be read, is empty, holds a zero byte,
+// or is refused by the source processor (for its reason); otherwise has the host create the
 // commenting module, fills it, and only then writes the stripped text over the
 // unit (so no comment is lost if the creation fails). Disables ReCommBtn then
 // UnCommBtn, and enables them in the same order however it ends. True when the
@@ -64,13 +72,13 @@ int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& 
 // enabled again.
 bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::string& unitFile);
 
-// Re-Comment on `unitFile`: refuses with a message when the unit cannot be read
-// or holds a zero byte, or when it has no or several commenting modules among
-// `units`; when the restoration stops early, tells the user where and changes
-// nothing. Otherwise writes the restored text over the unit, then deletes the
-// module's file (site.DeleteModuleFile) and closes its editor; the module stays
-// in the project. Disables UnCommBtn then ReCommBtn and enables them in the
-// same order however it ends. True when the unit was restored.
+// Re-Comment on `unitFile`: refuses with a message when the unit cannot be read,
+// is empty or holds a zero byte, when it has no or several commenting modules
+// among `units`, or when its module cannot be read; when the restoration stops early, tells the
+// user where and changes nothing. Otherwise writes the restored text over the unit, then deletes
+// the module's file (site.DeleteModuleFile) and closes its editor; the module stays in the project.
+// Disables UnCommBtn then ReCommBtn and enables them in the same order however it ends. True when
+// the unit was restored.
 bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::string& unitFile);
 
 // The shared click handler of both buttons: `comboText` is the drop-down's

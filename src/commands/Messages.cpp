@@ -26,6 +26,35 @@ std::string MsgNotUncommentable(std::string_view unitFile) {
   return Concat({"Unit: ", unitFile, "\r\n is marked as not uncommentable."});
 }
 
+std::string MsgNotPascalUnit(std::string_view unitFile) {
+  return Concat({"Unit: ", unitFile,
+                 "\r\n cannot be uncommented: only a unit whose file name ends in \".pas\", "
+                 "in lower case, can be."});
+}
+
+std::string MsgUnrecordableName(std::string_view unitFile) {
+  return Concat({"Unit: ", unitFile,
+                 "\r\n cannot be uncommented: its file name holds a character (such as a blank "
+                 "or a comma) that a commenting module cannot record, so its comments could "
+                 "never be found again.\r\nRename the unit first."});
+}
+
+std::string MsgTooLarge(std::string_view unitFile) {
+  return Concat({"Error. Unit ", unitFile,
+                 " is too large to uncomment:\r\nits text without comments or its commenting "
+                 "module would pass 2 GB. Nothing was changed."});
+}
+
+std::string MsgUnCommentFailed(std::string_view unitFile) {
+  return Concat({"Error. Unit ", unitFile,
+                 " could not be uncommented: its texts could not be made.\r\nNothing was "
+                 "changed."});
+}
+
+std::string MsgEmptyUnit(std::string_view unitFile) {
+  return Concat({"Unit ", unitFile, " is empty.\r\nThere is nothing to uncomment or re-comment."});
+}
+
 std::string MsgSeveralModules(std::string_view unitFile, int32_t count) {
   return Concat({"Error. Unit ", unitFile, " has ", std::to_string(count),
                  " commenting modules.\r\nOnly one commenting module per unit accepted!"});
@@ -62,6 +91,11 @@ std::string MsgUnitNotRestored(std::string_view unitFile, std::string_view modul
   return Concat({"Error. The text of unit ", unitFile,
                  " could not be replaced.\r\nIts comments are still in module ", moduleFile,
                  ", which was kept."});
+}
+
+std::string MsgCannotReadModule(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat({"Error. The commenting module ", moduleFile, " of unit ", unitFile,
+                 " cannot be read.\r\nNothing was changed."});
 }
 
 std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,

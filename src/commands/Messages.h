@@ -16,13 +16,29 @@ inline constexpr const char* MsgSelectUnit =
 std::string MsgAlreadyUncommented(std::string_view unitFile, std::string_view moduleFile);
 // M3: "Cannot read unit: \r\n" + unit file.
 std::string MsgCannotRead(std::string_view unitFile);
-// M4: "Unit: " + unit file + "\r\n is marked as not uncommentable."
+// M4: "Unit: " + unit file + "\r\n is marked as not uncommentable." Only for a
+// unit that carries the mark; the other refusals of UnComment have their own.
 std::string MsgNotUncommentable(std::string_view unitFile);
 // M5: "Error. Unit %s has %d commenting modules.\r\nOnly one commenting module
 // per unit accepted!"
 std::string MsgSeveralModules(std::string_view unitFile, int32_t count);
 // M6: "Error. Unit %s has no commenting module."
 std::string MsgNoModule(std::string_view unitFile);
+
+// Uncomment refused a unit whose extension is not ".pas" in lower case (".PAS",
+// ".inc", none).
+std::string MsgNotPascalUnit(std::string_view unitFile);
+// Uncomment refused a unit whose file name a module header cannot record (a
+// blank, a comma...): its module could never be found again.
+std::string MsgUnrecordableName(std::string_view unitFile);
+// Uncomment refused a unit whose stripped text or module would pass the 2 GB
+// that a text may hold.
+std::string MsgTooLarge(std::string_view unitFile);
+// UnComment failed for a reason other than those above; nothing was changed.
+std::string MsgUnCommentFailed(std::string_view unitFile);
+// The host delivered the unit's text, and it is empty: neither command has
+// anything to work on. (A text the host cannot deliver gets M3.)
+std::string MsgEmptyUnit(std::string_view unitFile);
 
 // A unit (or its commenting module) whose text holds a zero byte: the editor's
 // zero-terminated writer would cut it short there, so it is refused before
@@ -39,6 +55,9 @@ std::string MsgUnitNotStripped(std::string_view unitFile, std::string_view modul
 // Re-Comment: the unit's buffer did not take the restored text; the module
 // `moduleFile` was kept.
 std::string MsgUnitNotRestored(std::string_view unitFile, std::string_view moduleFile);
+// Re-Comment found the unit's commenting module but the host could not deliver
+// its text; nothing was changed.
+std::string MsgCannotReadModule(std::string_view unitFile, std::string_view moduleFile);
 // ReComment stopped early; `where` is TReCommentStop::Describe(). Nothing was
 // written or deleted.
 std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,

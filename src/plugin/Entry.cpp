@@ -2,6 +2,7 @@
 // code: everything starts here, when the host calls in.
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include "hostintf/ExptIntf.h"
 #include "hostintf/InterfacePtr.h"
@@ -27,15 +28,14 @@ extern "C" __attribute__((visibility("default"))) bool INITEXPERT0017(
     if (!registerProc) throw std::invalid_argument("The host gave no registration routine.");
     handedOver = true;
     registerProc(expert.Detach());
-  } catch (const std::exception& error) {
-    try {
-      toolServices->RaiseException(error.what());
-    } catch (...) {
-    }
   } catch (...) {
+    const std::string message = ui::ErrorMessage(
+        std::current_exception(), "Unknown error while registering the Comments expert.");
     try {
-      toolServices->RaiseException("Unknown error while registering the Comments expert.");
+      toolServices->RaiseException(message);
     } catch (...) {
+      // A host's RaiseException may raise in the host's own way; nothing may
+      // leave the entry point, and the host has had the message.
     }
   }
   // Without an expert nothing would free the application object.

@@ -108,20 +108,28 @@ void ShowPlainMessage(const std::string& text) {
   RunBox(QMessageBox::NoIcon, MessageBoxName, FromHost(text));
 }
 
-void ShowException(std::exception_ptr error) noexcept {
-  std::string message = "Unknown error.";
+std::string ErrorMessage(std::exception_ptr error, const char* unknown) noexcept {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
-    message = e.what();
+    return e.what();
   } catch (...) {
+    // Not one of ours nor the standard library's: nothing more can be said.
   }
+  return unknown;
+}
+
+void ShowException(std::exception_ptr error) noexcept {
+  std::string message = ErrorMessage(error);
   try {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
       RunBox(QMessageBox::Critical, ErrorReportName, FromHost(message));
       return;
     }
   } catch (...) {
+    // The report itself failed: the error and why it could not be shown go to
+    // stderr, the one place left.
+    message += " (the error report failed: " + ErrorMessage(std::current_exception()) + ")";
   }
   std::fprintf(stderr, "Scrivlock: %s\n", message.c_str());
 }

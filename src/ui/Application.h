@@ -74,6 +74,10 @@ void CentreOnScreen(QWidget& widget);
 // one OK button and no icon, centred on the screen; returns when it is closed.
 void ShowPlainMessage(const std::string& text);
 
+// The message of the error `error`: what() of a standard exception (TError
+// among them), else `unknown`.
+std::string ErrorMessage(std::exception_ptr error, const char* unknown = "Unknown error.") noexcept;
+
 // The standard report of an unhandled error: the error's message in a box with
 // the error icon and one OK button, centred on the screen. Never throws; with
 // no QApplication it writes the message to stderr instead.

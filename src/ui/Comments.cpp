@@ -125,11 +125,7 @@ TComments::TComments(QWidget* owner, THintSource hint) : QWidget(owner, kWindowF
   connect(ReCommBtn, &QPushButton::clicked, this,
           [this] { Guarded([this] { CommBtnsClick(ReCommBtn); }); });
 
-  try {
-    FormCreate();
-  } catch (...) {
-    ShowException(std::current_exception());
-  }
+  Guarded([this] { FormCreate(); });
 }
 
 TComments::~TComments() {
@@ -191,7 +187,7 @@ void TComments::HideWindow() {
   hide();
 }
 
-void TComments::SetButtonEnabled(commands::TCommandButton button, bool enabled) {
+void TComments::SetButtonEnabled(commands::TCommandButton button, bool enabled) noexcept {
   (button == commands::cbUnComment ? UnCommBtn : ReCommBtn)->setEnabled(enabled);
 }
 
@@ -202,14 +198,18 @@ void TComments::ShowMessage(const std::string& text) {
 void EnsureCommentsWindow() {
   if (Comments) return;
   if (!Application) throw TError("The Comments window has no application object to belong to.");
-  try {
-    std::unique_ptr<TComments> window(new TComments(Application->MainWindow()));
-    Application->AddWindow(window.get());
-    static_cast<void>(window.release());
-  } catch (...) {
-    Comments = nullptr;
-    throw;
-  }
+  // The window names itself Comments as soon as its construction starts; a
+  // construction that fails must not leave the name behind.
+  struct TForgetOnFailure {
+    bool Made = false;
+    ~TForgetOnFailure() {
+      if (!Made) Comments = nullptr;
+    }
+  } forget;
+  auto window = std::make_unique<TComments>(Application->MainWindow());
+  Application->AddWindow(window.get());
+  static_cast<void>(window.release());
+  forget.Made = true;
 }
 
 void RefreshUnitList() {

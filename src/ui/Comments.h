@@ -71,7 +71,7 @@ class TComments : public QWidget, public commands::TCommandSite {
   void HideWindow();
 
   // TCommandSite.
-  void SetButtonEnabled(commands::TCommandButton button, bool enabled) override;
+  void SetButtonEnabled(commands::TCommandButton button, bool enabled) noexcept override;
   void ShowMessage(const std::string& text) override;
 
  private:

@@ -6,6 +6,7 @@
 
 #include "commands/Commands.h"
 #include "commands/Messages.h"
+#include "hostintf/InterfacePtr.h"
 #include "hostintf/ToolServices.h"
 #include "source/SourceClass.h"
 #include "support/MemoryHost.h"
@@ -42,7 +43,7 @@ class TRecordingSite : public TCommandSite {
   std::vector<std::string> Deleted;
   bool ThrowOnMessage = false;
 
-  void SetButtonEnabled(TCommandButton button, bool enabled) override {
+  void SetButtonEnabled(TCommandButton button, bool enabled) noexcept override {
     Buttons.push_back(std::string(enabled ? "enable " : "disable ") +
                       (button == cbUnComment ? "Uncomment" : "Re-Comment"));
   }
@@ -336,12 +337,48 @@ TEST_F(TCommandsTest, RefusalsShowTheirMessageAndChangeNothing) {
          return 1;
        },
        MsgNotUncommentable(kNewUnit)},
-      {"M4 not a .pas unit", cbUnComment,
+      // M4 would say of these that they carry the mark, which they do not.
+      {"not a .pas unit", cbUnComment,
        [](TCommandsTest& t) {
          t.AddUnit("/p/Main.inc", kUnitText);
          return 0;
        },
-       "Unit: /p/Main.inc\r\n is marked as not uncommentable."},
+       "Unit: /p/Main.inc\r\n cannot be uncommented: only a unit whose file name ends in "
+       "\".pas\", in lower case, can be."},
+      {"an upper-case .PAS", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit("/p/MAIN.PAS", kUnitText);
+         return 0;
+       },
+       MsgNotPascalUnit("/p/MAIN.PAS")},
+      {"a blank in the file name", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit("/p/My Main.pas", kUnitText);
+         return 0;
+       },
+       "Unit: /p/My Main.pas\r\n cannot be uncommented: its file name holds a character (such "
+       "as a blank or a comma) that a commenting module cannot record, so its comments could "
+       "never be found again.\r\nRename the unit first."},
+      {"a comma in the file name", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit("/p/Main,2.pas", kUnitText);
+         return 0;
+       },
+       MsgUnrecordableName("/p/Main,2.pas")},
+      // M3 would say that it cannot be read, yet it was.
+      {"an empty unit, Uncomment", cbUnComment,
+       [](TCommandsTest& t) {
+         t.AddUnit(kMain, "");
+         return 0;
+       },
+       "Unit /p/Main.pas is empty.\r\nThere is nothing to uncomment or re-comment."},
+      {"an empty unit, Re-Comment", cbReComment,
+       [](TCommandsTest& t) {
+         t.UncommentMain();
+         t.FHost.SetText(kMain, "");
+         return 0;
+       },
+       MsgEmptyUnit(kMain)},
       {"M5", cbReComment,
        [](TCommandsTest& t) {
          t.UncommentMain();
@@ -373,6 +410,25 @@ TEST_F(TCommandsTest, RefusalsShowTheirMessageAndChangeNothing) {
     EXPECT_TRUE(t.FSite.Deleted.empty());
     ASSERT_EQ(t.FSite.Buttons.size(), 4u);
     EXPECT_EQ(t.FSite.Buttons[3].rfind("enable", 0), 0u);
+  }
+}
+
+// Every reason of UnComment has its own message, and only the mark gets M4.
+TEST(UnCommentRefusalMessageTest, SaysWhatTheReasonIs) {
+  const std::string unit = "/p/Main.pas";
+  const std::pair<source::TUnCommentRefusal, std::string> cases[] = {
+      {source::urExtension, MsgNotPascalUnit(unit)},
+      {source::urFileName, MsgUnrecordableName(unit)},
+      {source::urNotUncommentable, "Unit: /p/Main.pas\r\n is marked as not uncommentable."},
+      {source::urTooLarge,
+       "Error. Unit /p/Main.pas is too large to uncomment:\r\nits text without comments or its "
+       "commenting module would pass 2 GB. Nothing was changed."},
+      {source::urFailure,
+       "Error. Unit /p/Main.pas could not be uncommented: its texts could not be made.\r\n"
+       "Nothing was changed."},
+  };
+  for (const auto& [reason, message] : cases) {
+    EXPECT_EQ(UnCommentRefusalMessage(reason, unit), message) << int(reason);
   }
 }
 
@@ -492,6 +548,111 @@ TEST_F(TCommandsTest, AStoppedRestorationTellsWhereAndChangesNothing) {
   EXPECT_EQ(TextOf(kNewUnit), module);
   EXPECT_TRUE(FSite.Deleted.empty());
   EXPECT_FALSE(FHost.Closed(kNewUnit));
+}
+
+// The in-memory host seen through a host whose reader of one file fails after
+// its first chunk: the commands find that file's module header, then cannot
+// read the rest.
+class TFirstChunkOnlyServices : public hostintf::TIToolServices {
+ public:
+  TFirstChunkOnlyServices(hostintf::TIToolServices& inner, std::string fileName)
+      : FInner(inner), FFileName(std::move(fileName)) {}
+
+  hostintf::TIModuleInterface* GetModuleInterface(const std::string& fileName) override {
+    hostintf::TIModuleInterface* module = FInner.GetModuleInterface(fileName);
+    return module && fileName == FFileName ? new TModule(module) : module;
+  }
+  intptr_t GetParentHandle() override { return FInner.GetParentHandle(); }
+  int32_t GetUnitCount() override { return FInner.GetUnitCount(); }
+  std::string GetUnitName(int32_t index) override { return FInner.GetUnitName(index); }
+  bool EnumProjectUnits(hostintf::TProjectEnumProc proc, void* param) override {
+    return FInner.EnumProjectUnits(proc, param);
+  }
+  std::string GetProjectName() override { return FInner.GetProjectName(); }
+  bool GetNewModuleName(std::string& ident, std::string& fileName) override {
+    return FInner.GetNewModuleName(ident, fileName);
+  }
+  hostintf::TIModuleInterface* CreateModuleEx(const std::string& a, const std::string& b,
+                                              const std::string& c, const std::string& d,
+                                              const TByteStream* source, const TByteStream* form,
+                                              hostintf::TCreateModuleFlags flags) override {
+    return FInner.CreateModuleEx(a, b, c, d, source, form, flags);
+  }
+  hostintf::TIMainMenuIntf* GetMainMenu() override { return FInner.GetMainMenu(); }
+  bool AddNotifier(hostintf::TIAddInNotifier* n) override { return FInner.AddNotifier(n); }
+  bool RemoveNotifier(hostintf::TIAddInNotifier* n) override { return FInner.RemoveNotifier(n); }
+  void RaiseException(const std::string& message) override { FInner.RaiseException(message); }
+
+ private:
+  template <class T>
+  using TPtr = hostintf::TInterfacePtr<T>;
+
+  class TReader : public hostintf::TIEditReader {
+   public:
+    explicit TReader(hostintf::TIEditReader* inner) : FInner(inner) {}
+    int32_t GetText(int32_t position, char* buffer, int32_t count) override {
+      if (position >= ReadChunkSize) throw std::runtime_error("the editor went away");
+      return FInner->GetText(position, buffer, count);
+    }
+    TPtr<hostintf::TIEditReader> FInner;
+  };
+  class TEditor : public hostintf::TIEditorInterface {
+   public:
+    explicit TEditor(hostintf::TIEditorInterface* inner) : FInner(inner) {}
+    hostintf::TIEditReader* CreateReader() override {
+      hostintf::TIEditReader* reader = FInner->CreateReader();
+      return reader ? new TReader(reader) : nullptr;
+    }
+    hostintf::TIEditWriter* CreateWriter() override { return FInner->CreateWriter(); }
+    std::string FileName() override { return FInner->FileName(); }
+    bool BufferModified() override { return FInner->BufferModified(); }
+    hostintf::TSyntaxHighlighter SetSyntaxHighlighter(hostintf::TSyntaxHighlighter h) override {
+      return FInner->SetSyntaxHighlighter(h);
+    }
+    TPtr<hostintf::TIEditorInterface> FInner;
+  };
+  class TModule : public hostintf::TIModuleInterface {
+   public:
+    explicit TModule(hostintf::TIModuleInterface* inner) : FInner(inner) {}
+    hostintf::TIEditorInterface* GetEditorInterface() override {
+      hostintf::TIEditorInterface* editor = FInner->GetEditorInterface();
+      return editor ? new TEditor(editor) : nullptr;
+    }
+    bool Close() override { return FInner->Close(); }
+    bool Save(bool forceSave) override { return FInner->Save(forceSave); }
+    bool IsProjectModule() override { return FInner->IsProjectModule(); }
+    bool AddNotifier(hostintf::TIModuleNotifier* n) override { return FInner->AddNotifier(n); }
+    bool RemoveNotifier(hostintf::TIModuleNotifier* n) override {
+      return FInner->RemoveNotifier(n);
+    }
+    TPtr<hostintf::TIModuleInterface> FInner;
+  };
+
+  hostintf::TIToolServices& FInner;
+  std::string FFileName;
+};
+
+TEST_F(TCommandsTest, ACommentingModuleThatCannotBeReadIsSaidToBeSo) {
+  // A comment of more than a chunk: the module's header is in its first chunk,
+  // the rest of it beyond.
+  const std::string unitText =
+      "unit Main;\r\n{" + std::string(10000, 'c') + "}\r\ninterface\r\nimplementation\r\nend.\r\n";
+  AddUnit(kMain, unitText);
+  ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain));
+  FUnits.Add(kNewUnit);
+  const std::string stripped = TextOf(kMain), module = TextOf(kNewUnit);
+  ASSERT_GT(module.size(), size_t{ReadChunkSize});
+
+  TFirstChunkOnlyServices services(*FHost.ToolServices(), kNewUnit);
+  hostintf::TToolServicesScope scope(&services);
+  FSite = {};
+  EXPECT_FALSE(ReCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages,
+            std::vector<std::string>{"Error. The commenting module /p/Unit1.pas of unit "
+                                     "/p/Main.pas cannot be read.\r\nNothing was changed."});
+  EXPECT_EQ(TextOf(kMain), stripped);
+  EXPECT_EQ(TextOf(kNewUnit), module);
+  EXPECT_TRUE(FSite.Deleted.empty());
 }
 
 TEST_F(TCommandsTest, ReCommentKeepsTheModuleWhenTheUnitCannotBeRewritten) {
