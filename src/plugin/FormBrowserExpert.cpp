@@ -1,6 +1,12 @@
 #include "plugin/FormBrowserExpert.h"
 
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "base/FileNames.h"
 #include "hostintf/ToolServices.h"
@@ -19,6 +25,26 @@ constexpr const char* kMenuItemName = "ViewScrivlockItem";
 bool IsPascalUnit(const std::string& fileName) {
   return UpperCase(ExtractFileExt(fileName)) == ".PAS";
 }
+
+bool IsAbsolute(std::string_view name) {
+  if (name.starts_with('/') || name.starts_with('\\')) return true;
+  return name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+}
+
+// A relative name is taken from the current folder.
+std::string MakeAbsolute(const std::string& name) {
+  if (IsAbsolute(name)) return name;
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::current_path(error);
+  if (error) return name;
+  return (folder / name).string();
+}
+
+// What EnumUnitProc collects for ProjectOpened.
+struct TProjectUnits {
+  std::vector<std::string> Files;
+  std::exception_ptr Failure;
+};
 
 }  // namespace
 
@@ -93,21 +119,36 @@ void TFormBrowserExpert::Execute() {}
 
 void TFormBrowserExpert::MenuClick(TIMenuItemIntf* /*sender*/) {
   ui::EnsureCommentsWindow();
-  ui::RefreshUnitList();
+  RefreshUnitList();
   ui::Comments->ShowWindow();
+}
+
+void TFormBrowserExpert::RefreshUnitList() {
+  if (!ui::Comments || !ToolServices) return;
+  std::vector<std::string> files;
+  const int32_t count = ToolServices->GetUnitCount();
+  for (int32_t i = 0; i < count; ++i) {
+    std::string name = ToolServices->GetUnitName(i);
+    if (IsPascalUnit(name)) files.push_back(MakeAbsolute(name));
+  }
+  ui::Comments->SetUnits(files);
 }
 
 void TFormBrowserExpert::ProjectOpened(const std::string& fileName) {
   DetachProject();
-  ToolServices->EnumProjectUnits(&EnumUnitProc, this);
-  // EnumUnitProc only appends; one refill for the whole project rather than
-  // one per unit keeps a large project from costing the square of its size.
-  if (ui::Comments) ui::Comments->FillUnitCombo();
+  TProjectUnits units;
+  ToolServices->EnumProjectUnits(&EnumUnitProc, &units);
+  // One refill for the whole project rather than one per unit keeps a large
+  // project from costing the square of its size.
+  if (ui::Comments) ui::Comments->AddUnits(units.Files);
   TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
-  if (!module) return;
-  FProjectModule = std::move(module);
-  FProjectNotifier = TInterfacePtr<TProjectNotifier>(new TProjectNotifier(this));
-  FProjectModule->AddNotifier(FProjectNotifier.Get());
+  if (module) {
+    FProjectModule = std::move(module);
+    FProjectNotifier = TInterfacePtr<TProjectNotifier>(new TProjectNotifier(this));
+    FProjectModule->AddNotifier(FProjectNotifier.Get());
+  }
+  // The units found before it stay listed, and the project attached.
+  if (units.Failure) std::rethrow_exception(units.Failure);
 }
 
 void TFormBrowserExpert::DetachProject() {
@@ -116,31 +157,27 @@ void TFormBrowserExpert::DetachProject() {
   const TInterfacePtr<TIModuleInterface> module = std::exchange(FProjectModule, {});
   const TInterfacePtr<TProjectNotifier> notifier = std::exchange(FProjectNotifier, {});
   if (notifier) module->RemoveNotifier(notifier.Get());
-  if (ui::Comments) {
-    ui::Comments->FUnitFiles.Clear();
-    ui::Comments->FillUnitCombo();
-  }
+  if (ui::Comments) ui::Comments->SetUnits({});
 }
 
 void TFormBrowserExpert::UnitAdded(const std::string& fileName) {
-  if (!ui::Comments) return;
-  ui::Comments->FUnitFiles.Add(fileName);
-  ui::Comments->FillUnitCombo();
+  if (ui::Comments) ui::Comments->AddUnits({fileName});
 }
 
 void TFormBrowserExpert::UnitRemoved(const std::string& fileName) {
-  if (!ui::Comments) return;
-  ui::Comments->FUnitFiles.Remove(fileName);
-  ui::Comments->FillUnitCombo();
+  if (ui::Comments) ui::Comments->RemoveUnit(fileName);
 }
 
-bool TFormBrowserExpert::EnumUnitProc(void* /*param*/, const std::string& fileName,
+bool TFormBrowserExpert::EnumUnitProc(void* param, const std::string& fileName,
                                       const std::string& /*unitName*/,
                                       const std::string& /*formName*/) {
+  auto& units = *static_cast<TProjectUnits*>(param);
   try {
-    if (ui::Comments && IsPascalUnit(fileName)) ui::Comments->FUnitFiles.Add(fileName);
+    if (IsPascalUnit(fileName)) units.Files.push_back(fileName);
     return true;
   } catch (...) {
+    // Called from the host's walk, which no exception may cross.
+    units.Failure = std::current_exception();
     return false;
   }
 }

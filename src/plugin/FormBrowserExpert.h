@@ -3,7 +3,8 @@
 // host's View menu right after "ViewPrjMgrItem", shows the Comments window on
 // each choice, and with its add-in notifier and a notifier on the open
 // project's module keeps the window's unit list in step with the project while
-// the window exists.
+// the window exists. The expert asks the host for the project's units and hands
+// them to the window, which knows nothing of the host.
 //
 // Every call from the host (the menu handler, the notifiers) runs on its
 // user-interface thread and lets no exception out: a failure goes to the
@@ -45,6 +46,11 @@ class TFormBrowserExpert : public TIExpert {
   // its unit list from the host and shows it, without waiting.
   void MenuClick(TIMenuItemIntf* sender);
 
+  // Rebuilds the window's list from the host: every project file whose
+  // extension is ".PAS" in any letter case, made absolute against the current
+  // folder, in the host's order. Nothing while the window does not exist.
+  void RefreshUnitList();
+
   // Called by the notifiers while the Comments window exists.
   // Detaches a former project, lists the ".PAS" units of the project
   // `fileName` (appended to the list as it stands) and attaches a project
@@ -58,8 +64,10 @@ class TFormBrowserExpert : public TIExpert {
   // Removes the first entry equal to `fileName` regardless of letter case.
   void UnitRemoved(const std::string& fileName);
 
-  // EnumProjectUnits' callback: appends a ".PAS" unit to the window's list.
-  // `param` is the expert. False (stop) only when it fails.
+  // EnumProjectUnits' callback: collects a ".PAS" unit. `param` is the
+  // collection (FormBrowserExpert.cpp). False (stop) only when it fails; the
+  // failure is kept in the collection, for ProjectOpened to raise once the
+  // host's walk is over.
   static bool EnumUnitProc(void* param, const std::string& fileName, const std::string& unitName,
                            const std::string& formName);
 

@@ -41,7 +41,7 @@ void TProjectNotifier::Notify(TNotifyCode notifyCode) {
         break;
       case ncModuleRenamed:
       case ncAfterSave:
-        ui::RefreshUnitList();
+        FExpert->RefreshUnitList();
         break;
       default:
         break;

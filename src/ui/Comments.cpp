@@ -12,14 +12,11 @@
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QStyledItemDelegate>
-#include <cctype>
-#include <filesystem>
 #include <memory>
 
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "commands/Commands.h"
-#include "hostintf/ToolServices.h"
 #include "ui/Application.h"
 #include "ui/BuiltInHint.h"
 #include "ui/CipherTool.h"
@@ -62,20 +59,6 @@ QPushButton* MakeButton(QWidget* window, const char* name, const char* caption, 
   button->setIconSize(QSize(16, 16));
   button->setGeometry(bounds);
   return button;
-}
-
-bool IsAbsolute(std::string_view name) {
-  if (name.starts_with('/') || name.starts_with('\\')) return true;
-  return name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
-}
-
-// A relative name is taken from the current folder.
-std::string MakeAbsolute(const std::string& name) {
-  if (IsAbsolute(name)) return name;
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::current_path(error);
-  if (error) return name;
-  return (folder / name).string();
 }
 
 }  // namespace
@@ -146,6 +129,21 @@ void TComments::FormDestroy() {
   if (Comments == this) Comments = nullptr;
 }
 
+void TComments::SetUnits(const std::vector<std::string>& files) {
+  FUnitFiles.Clear();
+  AddUnits(files);
+}
+
+void TComments::AddUnits(const std::vector<std::string>& files) {
+  for (const std::string& file : files) FUnitFiles.Add(file);
+  FillUnitCombo();
+}
+
+void TComments::RemoveUnit(std::string_view fileName) {
+  FUnitFiles.Remove(fileName);
+  FillUnitCombo();
+}
+
 void TComments::FillUnitCombo() {
   QStringList names;
   names.reserve(FUnitFiles.Count());
@@ -210,18 +208,6 @@ void EnsureCommentsWindow() {
   Application->AddWindow(window.get());
   static_cast<void>(window.release());
   forget.Made = true;
-}
-
-void RefreshUnitList() {
-  if (!Comments || !hostintf::ToolServices) return;
-  TComments& window = *Comments;
-  window.FUnitFiles.Clear();
-  const int32_t count = hostintf::ToolServices->GetUnitCount();
-  for (int32_t i = 0; i < count; ++i) {
-    std::string name = hostintf::ToolServices->GetUnitName(i);
-    if (UpperCase(ExtractFileExt(name)) == ".PAS") window.FUnitFiles.Add(MakeAbsolute(name));
-  }
-  window.FillUnitCombo();
 }
 
 }  // namespace scrivlock::ui

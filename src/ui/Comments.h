@@ -4,10 +4,11 @@
 // choice of the "Comments..." menu command (EnsureCommentsWindow) and is owned
 // by the application object; closing it only hides it.
 //
-// FUnitFiles holds the full file names of the listed units, parallel to the
-// entries of CBUnits, which show their name-and-extension parts: the
-// drop-down's selected index selects a full file name. The expert's notifiers
-// keep it current (FormBrowserExpert.h).
+// The window lists the units it is given (SetUnits, AddUnits, RemoveUnit): it
+// does not ask the host for them. FUnitFiles holds their full file names,
+// parallel to the entries of CBUnits, which show their name-and-extension
+// parts: the drop-down's selected index selects a full file name, on which the
+// buttons run the commands.
 //
 // Everything runs on the host's user-interface thread.
 #pragma once
@@ -15,6 +16,7 @@
 #include <QWidget>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/CommandSite.h"
 #include "commands/UnitFileList.h"
@@ -50,7 +52,6 @@ class TComments : public QWidget, public commands::TCommandSite {
   QPushButton* UnCommBtn = nullptr;
   QComboBox* CBUnits = nullptr;
   TCipherTool* CipherTool1 = nullptr;
-  commands::TUnitFileList FUnitFiles;
 
   // Deciphers the hint and makes it the tooltip of the window (and so of its
   // buttons and list, which have none of their own), then empties the unit
@@ -59,8 +60,17 @@ class TComments : public QWidget, public commands::TCommandSite {
   // Empties the unit list and sets Comments to none.
   void FormDestroy();
 
-  // Refills CBUnits from FUnitFiles; the selection goes.
-  void FillUnitCombo();
+  // The listed units' full file names, in the order of the drop-down.
+  const commands::TUnitFileList& Units() const { return FUnitFiles; }
+  // The list becomes `files`, in their order. Each change of the list refills
+  // the drop-down once, and its selection goes.
+  void SetUnits(const std::vector<std::string>& files);
+  // Appends `files` as they are, also those listed already.
+  void AddUnits(const std::vector<std::string>& files);
+  // Removes the first entry equal to `fileName` regardless of letter case; the
+  // drop-down is refilled whether or not there is one.
+  void RemoveUnit(std::string_view fileName);
+
   // The click of either button: runs the command of `sender` on the chosen
   // unit. Throws what the command lets through (after enabling the buttons).
   void CommBtnsClick(QObject* sender);
@@ -75,6 +85,10 @@ class TComments : public QWidget, public commands::TCommandSite {
   void ShowMessage(const std::string& text) override;
 
  private:
+  // Refills CBUnits from FUnitFiles; the selection goes.
+  void FillUnitCombo();
+
+  commands::TUnitFileList FUnitFiles;
   THintSource FHint;
   bool FPlaced = false;
 };
@@ -87,11 +101,5 @@ extern TComments* Comments;
 // (Application.h), which must exist. A failing construction leaves Comments
 // none and reaches the caller.
 void EnsureCommentsWindow();
-
-// Rebuilds Comments->FUnitFiles from the host (hostintf::ToolServices): every
-// project file whose extension is ".PAS" in any letter case, made absolute
-// against the current folder, in the host's order; then refills the drop-down
-// once. Nothing when Comments is none or the host is not set.
-void RefreshUnitList();
 
 }  // namespace scrivlock::ui

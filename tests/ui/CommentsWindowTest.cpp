@@ -1,20 +1,20 @@
 // The Comments window in-process, where its hint source can be replaced: what a
-// failing hint leaves behind, the built-in hint itself, and an offscreen
-// picture of the window.
+// failing hint leaves behind, the built-in hint itself, the list of units it is
+// given, and an offscreen picture of the window.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "Encoder.h"
 #include "cipher/TextCipher.h"
-#include "hostintf/ToolServices.h"
-#include "support/MemoryHost.h"
 #include "support/QtTestSupport.h"
 #include "ui/Application.h"
 #include "ui/BuiltInHint.h"
@@ -75,16 +75,60 @@ TEST_P(FailingHintTest, IsReportedAndLeavesAWindowWithAWorkingUnitList) {
   EXPECT_TRUE(window->toolTip().isEmpty());
 
   // The list works as it would after a good hint.
-  hosts::TMemoryHost host;
-  hostintf::TToolServicesScope scope(host.ToolServices());
-  host.OpenProject("/scrivlock-test/Project1.dpr");
-  ASSERT_TRUE(host.AddUnit("/scrivlock-test/Unit1.pas", "unit Unit1;\r\nend.\r\n"));
-  RefreshUnitList();
+  window->SetUnits({"/scrivlock-test/Unit1.pas"});
   ASSERT_EQ(window->CBUnits->count(), 1);
   EXPECT_EQ(window->CBUnits->itemText(0), "Unit1.pas");
-  window->FUnitFiles.Add("/elsewhere/Unit2.pas");
-  window->FillUnitCombo();
+  window->AddUnits({"/elsewhere/Unit2.pas"});
   EXPECT_EQ(window->CBUnits->count(), 2);
+}
+
+// The list and the drop-down change together, and every change clears the
+// choice: the commands take the full file name at the chosen index.
+TEST_F(CommentsWindowTest, TheUnitsGivenAreListedByNameAndEveryChangeClearsTheChoice) {
+  TComments* window = MakeWindow(BuiltInHint());
+  auto shown = [&] {
+    std::vector<std::string> names;
+    for (int i = 0; i < window->CBUnits->count(); ++i)
+      names.push_back(window->CBUnits->itemText(i).toStdString());
+    return names;
+  };
+  struct TStep {
+    const char* Name;
+    std::function<void()> Change;
+    std::vector<std::string> Files;
+    std::vector<std::string> Shown;
+  };
+  const TStep steps[] = {
+      {"set",
+       [&] {
+         window->SetUnits({"/a/Unit1.pas", "C:\\b\\Unit1.pas", "/a/Main.pas"});
+       },
+       {"/a/Unit1.pas", "C:\\b\\Unit1.pas", "/a/Main.pas"},
+       {"Unit1.pas", "Unit1.pas", "Main.pas"}},
+      {"add, a duplicate too",
+       [&] {
+         window->AddUnits({"/a/Main.pas", "/a/readme.txt"});
+       },
+       {"/a/Unit1.pas", "C:\\b\\Unit1.pas", "/a/Main.pas", "/a/Main.pas", "/a/readme.txt"},
+       {"Unit1.pas", "Unit1.pas", "Main.pas", "Main.pas", "readme.txt"}},
+      {"remove the first of another case",
+       [&] { window->RemoveUnit("/A/MAIN.PAS"); },
+       {"/a/Unit1.pas", "C:\\b\\Unit1.pas", "/a/Main.pas", "/a/readme.txt"},
+       {"Unit1.pas", "Unit1.pas", "Main.pas", "readme.txt"}},
+      {"remove one not listed",
+       [&] { window->RemoveUnit("/a/Other.pas"); },
+       {"/a/Unit1.pas", "C:\\b\\Unit1.pas", "/a/Main.pas", "/a/readme.txt"},
+       {"Unit1.pas", "Unit1.pas", "Main.pas", "readme.txt"}},
+      {"set none", [&] { window->SetUnits({}); }, {}, {}},
+  };
+  for (const TStep& step : steps) {
+    SCOPED_TRACE(step.Name);
+    if (window->CBUnits->count() > 0) window->CBUnits->setCurrentIndex(0);
+    step.Change();
+    EXPECT_EQ(window->Units().Items(), step.Files);
+    EXPECT_EQ(shown(), step.Shown);
+    EXPECT_EQ(window->CBUnits->currentIndex(), -1);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Hints, FailingHintTest,
@@ -117,13 +161,8 @@ TEST_F(CommentsWindowTest, TheBuiltInHintIsNinetyCharactersUnderAPrintableKeyOfT
 // file (docs/comments-window.png in the repository); by default it goes to the
 // build folder.
 TEST_F(CommentsWindowTest, RendersOffscreen) {
-  hosts::TMemoryHost host;
-  hostintf::TToolServicesScope scope(host.ToolServices());
-  host.OpenProject("/scrivlock-test/Project1.dpr");
-  ASSERT_TRUE(host.AddUnit("/scrivlock-test/Unit1.pas", "unit Unit1;\r\nend.\r\n"));
-  ASSERT_TRUE(host.AddUnit("/scrivlock-test/Main.pas", "unit Main;\r\nend.\r\n"));
   TComments* window = MakeWindow(BuiltInHint());
-  RefreshUnitList();
+  window->SetUnits({"/scrivlock-test/Unit1.pas", "/scrivlock-test/Main.pas"});
   window->CBUnits->setCurrentIndex(0);
   window->ShowWindow();
 
