@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -44,13 +43,6 @@ class TVantorCipher {
   // 16 deciphering rounds, subkeys 16 down to 1; undoes EncryptBlock under the
   // same key. `output` may be `input`.
   void DecryptBlock(const TCipherBlock& input, TCipherBlock& output) const;
-
-  // The same operations on `count` independent blocks of 8 bytes. They give the
-  // results of block-by-block calls; several blocks are worked on at once so the
-  // S-box lookups of one block overlap those of the others. `output` may equal
-  // `input` exactly; other overlaps are not allowed.
-  void EncryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const;
-  void DecryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const;
 
   const TSBoxes& Boxes() const { return FBoxes; }
   const TKeySchedule& KeySchedule() const { return FKeySchedule; }

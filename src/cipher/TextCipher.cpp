@@ -1,6 +1,5 @@
 #include "cipher/TextCipher.h"
 
-#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -12,9 +11,6 @@ namespace {
 
 constexpr size_t kBlock = 8;
 constexpr size_t kHeaderSize = 12;
-// Blocks handed to the block cipher at once in the modes whose blocks are
-// independent (ECB, CBC, CFB); a multiple of its lane count.
-constexpr size_t kChunkBlocks = 16;
 
 bool InAlphabet(char c) {
   return c >= ';' && c <= 'z';
@@ -30,10 +26,6 @@ int32_t ParseItem(const std::string& item) {
 
 uint32_t ReadUInt32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
-void Xor8(uint8_t* target, const uint8_t* with) {
-  for (size_t i = 0; i < kBlock; ++i) target[i] ^= with[i];
 }
 
 }  // namespace
@@ -52,56 +44,42 @@ TDecipherStatus TTembrelCipher::DecipherStream(TByteStream& stream, std::string_
   const int64_t remaining = stream.Size() - stream.Position();
   if (remaining < static_cast<int64_t>(kBlock)) return dsTooShort;
   if (remaining % kBlock != 0) return dsNotMultiple;
+  if (FMode > cmCBC) return dsUnknownMode;
   SetKey(key);
   try {
-    if (FMode > cmCBC) return dsDone;
-    const auto start = static_cast<size_t>(stream.Position());
-    uint8_t* data = reinterpret_cast<uint8_t*>(stream.MutableData());
-    if (FMode == cmECB) {
-      DecryptBlocks(data + start, data + start, static_cast<size_t>(remaining) / kBlock);
-      stream.Seek(stream.Size());
-      return dsDone;
+    TCipherBlock feedback{};  // C[i-1] (CBC, CFB) or the keystream (OFB); first the IV
+    if (FMode != cmECB) {
+      const int64_t start = stream.Position();
+      stream.Seek(stream.Size() - static_cast<int64_t>(kBlock));
+      stream.Read(feedback.data(), kBlock);
+      stream.SetSize(stream.Size() - static_cast<int64_t>(kBlock));
+      stream.Seek(start);
     }
-    const auto ivAt = static_cast<size_t>(stream.Size()) - kBlock;
-    uint8_t s[kBlock];
-    std::memcpy(s, data + ivAt, kBlock);
-    stream.SetSize(static_cast<int64_t>(ivAt));
-    data = reinterpret_cast<uint8_t*>(stream.MutableData());
-    uint8_t* p = data + start;
-    size_t blocks = (ivAt - start) / kBlock;
-    if (FMode == cmOFB) {
-      // Each keystream block needs the one before: nothing to overlap here.
-      TCipherBlock feedback;
-      std::memcpy(feedback.data(), s, kBlock);
-      for (; blocks > 0; --blocks, p += kBlock) {
-        EncryptBlock(feedback, feedback);
-        Xor8(p, feedback.data());
+    TCipherBlock cur, out;
+    while (stream.Position() < stream.Size()) {
+      stream.Read(cur.data(), kBlock);
+      switch (FMode) {
+        case cmECB:
+          DecryptBlock(cur, out);
+          break;
+        case cmOFB:
+          EncryptBlock(feedback, feedback);
+          XorBlock(cur, feedback, out);
+          break;
+        case cmCFB:
+          EncryptBlock(feedback, out);
+          XorBlock(cur, out, out);
+          feedback = cur;
+          break;
+        case cmCBC:
+          DecryptBlock(cur, out);
+          XorBlock(out, feedback, out);
+          feedback = cur;
+          break;
       }
-    } else {
-      // CBC: P[i] = D(C[i]) ^ C[i-1]; CFB: P[i] = C[i] ^ E(C[i-1]); C[0] = IV.
-      // Blocks of one chunk are independent, so they go to the cipher together.
-      uint8_t saved[kChunkBlocks * kBlock];
-      uint8_t work[kChunkBlocks * kBlock];
-      while (blocks > 0) {
-        const size_t n = blocks < kChunkBlocks ? blocks : kChunkBlocks;
-        const size_t bytes = n * kBlock;
-        std::memcpy(saved, p, bytes);
-        if (FMode == cmCBC) {
-          DecryptBlocks(p, p, n);
-          Xor8(p, s);
-          for (size_t i = 1; i < n; ++i) Xor8(p + i * kBlock, saved + (i - 1) * kBlock);
-        } else {
-          std::memcpy(work, s, kBlock);
-          std::memcpy(work + kBlock, saved, bytes - kBlock);
-          EncryptBlocks(work, work, n);
-          for (size_t i = 0; i < n; ++i) Xor8(p + i * kBlock, work + i * kBlock);
-        }
-        std::memcpy(s, saved + bytes - kBlock, kBlock);
-        p += bytes;
-        blocks -= n;
-      }
+      stream.Seek(stream.Position() - static_cast<int64_t>(kBlock));
+      stream.Write(out.data(), kBlock);
     }
-    stream.Seek(stream.Size());
   } catch (const std::exception&) {
     return dsFailed;
   }
@@ -164,6 +142,11 @@ std::string TTembrelCipher::DecodeString(std::string_view encoded, std::string_v
       throw TError(kNotMultipleError);
     case dsFailed:
       throw TError(kFailedError);
+    case dsUnknownMode: {
+      std::string message = kModeError;
+      message.replace(message.find("%d"), 2, std::to_string(FMode));
+      throw TError(message);
+    }
   }
   std::string result(stream.View().substr(kHeaderSize));
   result += '\0';

@@ -18,15 +18,16 @@
 namespace scrivlock::cipher {
 
 // The chaining modes, deciphering side, 64-bit feedback. Values 4..255 name no
-// mode: such data stay as they are.
+// mode: DecipherStream refuses them.
 enum TChainMode : uint8_t { cmOFB = 0, cmECB = 1, cmCFB = 2, cmCBC = 3 };
 
 // What DecipherStream did.
 enum TDecipherStatus : uint8_t {
-  dsDone = 0,         // also for a mode of 4 or more, where nothing changes
+  dsDone = 0,         // deciphered
   dsTooShort = 1,     // fewer than 8 bytes from the position on; nothing changed
   dsNotMultiple = 2,  // not a multiple of 8 bytes; nothing changed
   dsFailed = 3,       // an error while deciphering; earlier blocks stay deciphered
+  dsUnknownMode = 4,  // the mode is 4 or more, which names no mode; nothing changed
 };
 
 // Writes the three bytes that the four payload values `group` (each a character
@@ -45,6 +46,8 @@ class TTembrelCipher : public TVantorCipher {
   static constexpr const char* kNotMultipleError =
       "Decoding string error: enciphered data is not a multiple of 8 bytes.";
   static constexpr const char* kFailedError = "Decoding string error: deciphering failed.";
+  // %d is the mode byte.
+  static constexpr const char* kModeError = "Decoding string error: unknown chaining mode %d.";
   // How far a header's data length may lengthen the decoded bytes (with zeros).
   // An honest encoder never needs it; the bound keeps a forged length from sizing
   // an allocation.
@@ -57,9 +60,9 @@ class TTembrelCipher : public TVantorCipher {
 
   // Deciphers `stream` in place from its position to its end in the current mode
   // and returns the status. In the IV modes the last 8 bytes are the IV, and the
-  // stream is cut by them. After dsDone in modes 0..3 the position is at the end.
-  // Keys the cipher with `key` once the two size checks pass; its key errors
-  // (TError) reach the caller as errors, not as a status.
+  // stream is cut by them. After dsDone the position is at the end. Keys the
+  // cipher with `key` once the two size checks and the mode check pass; its key
+  // errors (TError) reach the caller as errors, not as a status.
   TDecipherStatus DecipherStream(TByteStream& stream, std::string_view key);
 
   // Decodes the encoded `text` into `stream` at its position, then sets the
@@ -76,9 +79,9 @@ class TTembrelCipher : public TVantorCipher {
   // stop count as payload (and none at all gives an empty result, no error).
   // Throws TError: TextToStream's errors; kVersionError when the data are shorter
   // than 12 bytes or the version is not 1; the key errors of SetKey; and
-  // kTooShortError, kNotMultipleError or kFailedError for the statuses 1 to 3,
-  // so that undeciphered bytes are never returned as plain text. Sets the mode
-  // from the data.
+  // kTooShortError, kNotMultipleError, kFailedError or kModeError for the
+  // statuses 1 to 4, so that undeciphered bytes are never returned as plain
+  // text. Sets the mode from the data.
   std::string DecodeString(std::string_view encoded, std::string_view key, bool clean);
 
  private:

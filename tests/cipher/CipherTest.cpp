@@ -94,27 +94,6 @@ TEST(VantorCipherTest, SameStorageForInputAndOutput) {
   EXPECT_EQ(inPlace, plain);
 }
 
-TEST(VantorCipherTest, ManyBlocksAtOnceEqualBlockByBlock) {
-  std::mt19937 rng(7);
-  TVantorCipher cipher;
-  cipher.SetKey("several blocks");
-  for (size_t count = 0; count <= 11; ++count) {
-    std::vector<uint8_t> input(8 * count);
-    for (auto& b : input) b = static_cast<uint8_t>(rng());
-    std::vector<uint8_t> encrypted(input.size()), decrypted = input;
-    cipher.EncryptBlocks(input.data(), encrypted.data(), count);
-    cipher.DecryptBlocks(decrypted.data(), decrypted.data(), count);
-    for (size_t i = 0; i < count; ++i) {
-      TCipherBlock block, expected;
-      std::copy_n(input.begin() + 8 * i, 8, block.begin());
-      cipher.EncryptBlock(block, expected);
-      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), encrypted.begin() + 8 * i));
-      cipher.DecryptBlock(block, expected);
-      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), decrypted.begin() + 8 * i));
-    }
-  }
-}
-
 // One enciphering pass written out from the round's definition: catches wrong
 // word order, byte order, subkey order or round wiring, which round trips miss.
 TEST(VantorCipherTest, EncryptBlockFollowsTheRoundDefinition) {

@@ -138,17 +138,18 @@ TEST_F(DecipherStreamTest, KeyErrorsAreErrorsNotStatuses) {
             "Key must be shorter than 48 characters.");
 }
 
-TEST_F(DecipherStreamTest, UnknownModeLeavesTheBytes) {
-  for (const uint8_t mode : {4, 255}) {
+// A mode byte that names no mode is refused, not taken as deciphered.
+TEST_F(DecipherStreamTest, UnknownModeIsRefusedWithoutKeying) {
+  for (const uint8_t mode : {4, 128, 255}) {
     FCipher.SetMode(mode);
     TByteStream stream(std::string(24, 'y'));
-    EXPECT_EQ(FCipher.DecipherStream(stream, kKey), dsDone);
+    // The short key would throw if the key were set.
+    EXPECT_EQ(FCipher.DecipherStream(stream, "short"), dsUnknownMode) << int(mode);
     EXPECT_EQ(stream.View(), std::string(24, 'y'));
   }
 }
 
-// Each mode checked block by block against its definition, over lengths that
-// cover whole and partial chunks of the interleaved paths.
+// Each mode checked block by block against its definition.
 class DecipherStreamModeTest : public ::testing::TestWithParam<TChainMode> {};
 
 TEST_P(DecipherStreamModeTest, MatchesTheModesDefinition) {
@@ -226,12 +227,6 @@ TEST_F(DecodeStringTest, EcbDeciphersBothBlocks) {
   }
 }
 
-TEST_F(DecodeStringTest, UnknownModeReturnsTheBytesAsTheyAre) {
-  const std::string text = Encoded(Header(1, 0x1207) + "plain!!!");  // low byte 7
-  EXPECT_EQ(FCipher.DecodeString(text, kKey, false), std::string("plain!!!\0", 9));
-  EXPECT_EQ(FCipher.Mode(), 7);
-}
-
 struct DecodeErrorCase {
   std::string Data;
   std::string Error;
@@ -261,15 +256,29 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeErrorCase{Header(1, cmECB) + "123456789",
                         "Decoding string error: enciphered data is not a multiple of 8 bytes."},
         DecodeErrorCase{Header(1, 9) + "123456789abc",
-                        "Decoding string error: enciphered data is not a multiple of 8 bytes."}),
+                        "Decoding string error: enciphered data is not a multiple of 8 bytes."},
+        // a mode byte of 4 to 255 names no mode: the bytes are not plain text
+        DecodeErrorCase{Header(1, 4) + "plain!!!",
+                        "Decoding string error: unknown chaining mode 4."},
+        DecodeErrorCase{Header(1, 0x1207) + "plain!!!",  // only the low byte counts
+                        "Decoding string error: unknown chaining mode 7."},
+        DecodeErrorCase{Header(1, 255) + "plain!!!plain!!!",
+                        "Decoding string error: unknown chaining mode 255."}),
     TRowName());
 
 TEST_F(DecodeStringTest, LengthenedDataAreZeros) {
-  // 16 bytes of data, length 28: 12 zero bytes added to the ECB blocks.
-  const std::string data = Header(1, 99) + "abcd";
+  // 16 bytes of data, length 28: 12 zero bytes added, which make the second
+  // ECB block and finish the first.
+  const std::string data = Header(1, cmECB) + "abcd";
   const std::string text = "L 1,0,0,28." + codec::PackPayload(data);
-  EXPECT_EQ(FCipher.DecodeString(text, kKey, false),
-            std::string("abcd\0\0\0\0\0\0\0\0\0\0\0\0\0", 17));
+  std::string expected;
+  for (const TCipherBlock c : {TCipherBlock{'a', 'b', 'c', 'd', 0, 0, 0, 0}, TCipherBlock{}}) {
+    TCipherBlock p;
+    FCipher.SetKey(kKey);
+    FCipher.DecryptBlock(c, p);
+    expected.append(p.begin(), p.end());
+  }
+  EXPECT_EQ(FCipher.DecodeString(text, kKey, false), expected + '\0');
 }
 
 TEST_F(DecodeStringTest, CleanKeepsOnlyAlphabetCharactersAfterTheStop) {
