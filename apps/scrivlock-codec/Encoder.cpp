@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/Error.h"
+#include "base/ItemSplit.h"
 
 namespace scrivlock::codec {
 namespace {
@@ -89,7 +92,24 @@ std::string EncodeText(std::string_view plain, std::string_view key, cipher::TCh
   PutUInt32(data, mode);
   data += body;
   if (mode != cipher::cmECB) data.append(reinterpret_cast<const char*>(iv.data()), kBlock);
-  return item + " 1,0,0," + std::to_string(data.size()) + "." + PackPayload(data);
+  const size_t padding = body.size() - plain.size();
+  return item + " 1," + std::to_string(padding) + ",0," + std::to_string(data.size()) + "." +
+         PackPayload(data);
+}
+
+std::string_view StripPadding(std::string_view plain, std::string_view encoded) {
+  const size_t stop = encoded.find('.');
+  if (stop == std::string_view::npos) return plain;
+  const std::vector<std::string> items = SplitItems(encoded.substr(0, stop));
+  int32_t padding = 0;
+  if (items.size() < 5 || !ParseInt32(items[2], padding)) return plain;
+  if (padding < 1 || padding > static_cast<int32_t>(kBlock) ||
+      static_cast<size_t>(padding) > plain.size()) {
+    return plain;
+  }
+  const std::string_view tail = plain.substr(plain.size() - static_cast<size_t>(padding));
+  if (tail.find_first_not_of('\0') != std::string_view::npos) return plain;
+  return plain.substr(0, plain.size() - tail.size());
 }
 
 }  // namespace scrivlock::codec

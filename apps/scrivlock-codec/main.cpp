@@ -1,13 +1,19 @@
 // scrivlock-codec: makes and reads the cipher's encoded texts.
 //   scrivlock-codec encode --key K --mode ecb|cbc|cfb|ofb [--iv HEX] [--label TEXT] <plain >encoded
-//   scrivlock-codec decode --key K [--clean] [--keep-nul] <encoded >plain
+//   scrivlock-codec decode --key K [--clean] [--keep-padding] [--keep-nul] <encoded >plain
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "Encoder.h"
 #include "base/Error.h"
@@ -41,6 +47,24 @@ bool ParseIv(const std::string& hex, TCipherBlock& iv) {
   return true;
 }
 
+constexpr const char* kPaddingHelp =
+    "encode pads the plain bytes with zeros to whole blocks of 8 and records how many in the\n"
+    "header line's second number; decode leaves exactly those out, so that it gives encode's\n"
+    "input back (--keep-padding prints them). A text whose second number is 0 is printed whole.";
+
+// Writes all of `bytes` to stdout; on failure the system's reason.
+std::optional<std::string> WriteOut(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return std::string(std::strerror(errno));
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return std::nullopt;
+}
+
 TCipherBlock RandomIv() {
   std::random_device device;
   TCipherBlock iv;
@@ -52,9 +76,9 @@ TCipherBlock RandomIv() {
 
 int main(int argc, char** argv) {
   CLI::App app{"Makes and reads Scrivlock's encoded texts (stdin to stdout)."};
-  app.footer(
-      "Exit status: 0 done; 1 the text could not be enciphered, deciphered or written (the\n"
-      "message says why); 2 a wrong command line.");
+  app.footer(std::string(kPaddingHelp) +
+             "\n\nExit status: 0 done; 1 the text could not be enciphered, deciphered or written\n"
+             "(the message says why); 2 a wrong command line.");
   app.require_subcommand(1);
 
   std::string key;
@@ -67,15 +91,21 @@ int main(int argc, char** argv) {
   encode->add_option("--mode", mode, "Chaining mode")
       ->check(CLI::IsMember({"ecb", "cbc", "cfb", "ofb"}))
       ->required();
-  encode->add_option("--iv", ivHex, "IV as 16 hex digits, byte 0 first (default: random)");
+  CLI::Option* ivOption =
+      encode->add_option("--iv", ivHex, "IV as 16 hex digits, byte 0 first (default: random)");
   encode->add_option("--label", label, "Label of the header line")->capture_default_str();
 
   bool clean = false;
+  bool keepPadding = false;
   bool keepNul = false;
-  CLI::App* decode =
-      app.add_subcommand("decode", "Decipher the encoded text on stdin and print the plain text.");
+  CLI::App* decode = app.add_subcommand(
+      "decode",
+      "Decipher the encoded text on stdin and print the plain text, without encode's padding.");
+  decode->footer(kPaddingHelp);
   decode->add_option("--key", key, "Key text, 6 to 48 characters")->required();
   decode->add_flag("--clean", clean, "Take only alphabet characters after the full stop");
+  decode->add_flag("--keep-padding", keepPadding,
+                   "Also print the zero bytes that encode added to fill the last block");
   decode->add_flag("--keep-nul", keepNul,
                    "Also print the character of code 0 that ends every decoded text");
 
@@ -87,6 +117,7 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? 0 : 2;
   }
 
+  std::string output;
   try {
     std::ios::sync_with_stdio(false);
     if (encode->parsed()) {
@@ -96,7 +127,8 @@ int main(int argc, char** argv) {
                                                               {"ofb", scrivlock::cipher::cmOFB}};
       const TChainMode chainMode = modes.at(mode);
       TCipherBlock iv{};
-      if (!ivHex.empty()) {
+      // Given at all, also empty: a random IV is taken only when none is given.
+      if (ivOption->count() > 0) {
         if (chainMode == scrivlock::cipher::cmECB) {
           std::cerr << "scrivlock-codec: --iv is not used in ECB mode\n";
           return 2;
@@ -108,19 +140,26 @@ int main(int argc, char** argv) {
       } else if (chainMode != scrivlock::cipher::cmECB) {
         iv = RandomIv();
       }
-      std::cout << scrivlock::codec::EncodeText(ReadAll(std::cin), key, chainMode, iv, label)
-                << '\n';
+      output = scrivlock::codec::EncodeText(ReadAll(std::cin), key, chainMode, iv, label) + '\n';
     } else {
+      const std::string encoded = ReadAll(std::cin);
       scrivlock::cipher::TTembrelCipher cipher;
-      std::string plain = cipher.DecodeString(ReadAll(std::cin), key, clean);
-      // DecodeString always ends its result with one character of code 0.
-      if (!keepNul && !plain.empty()) plain.pop_back();
-      std::cout << plain;
+      const std::string decoded = cipher.DecodeString(encoded, key, clean);
+      // DecodeString ends its result with one character of code 0 (none for a
+      // clean text without payload).
+      std::string_view plain = decoded;
+      if (!plain.empty()) plain.remove_suffix(1);
+      if (!keepPadding) plain = scrivlock::codec::StripPadding(plain, encoded);
+      output = plain;
+      if (keepNul && !decoded.empty()) output += '\0';
     }
-    std::cout.flush();
-    return std::cout ? 0 : 1;
   } catch (const std::exception& error) {
     std::cerr << "scrivlock-codec: " << error.what() << '\n';
     return 1;
   }
+  if (const std::optional<std::string> failure = WriteOut(output)) {
+    std::cerr << "scrivlock-codec: cannot write the output: " << *failure << '\n';
+    return 1;
+  }
+  return 0;
 }

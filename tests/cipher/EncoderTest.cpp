@@ -32,9 +32,12 @@ TEST(EncodeTextTest, HeaderCarriesTheLabelAndTheDataLength) {
   const auto items = SplitItems(text.substr(0, text.find('.')));
   ASSERT_EQ(items.size(), 5u);
   EXPECT_EQ(items[0], "My \"hint\", v1");
+  EXPECT_EQ(items[2], "0");   // no padding
   EXPECT_EQ(items[4], "28");  // 12-byte header, one block, the IV
   const std::string unlabelled = EncodeText("", "labelkey", cipher::cmECB, {}, "");
-  EXPECT_EQ(SplitItems(unlabelled.substr(0, unlabelled.find('.'))).size(), 5u);
+  const auto unlabelledItems = SplitItems(unlabelled.substr(0, unlabelled.find('.')));
+  ASSERT_EQ(unlabelledItems.size(), 5u);
+  EXPECT_EQ(unlabelledItems[2], "8");  // ECB's one block is all padding
   EXPECT_THROW(EncodeText("x", "labelkey", cipher::cmECB, {}, "v1.0"), TError);
   EXPECT_THROW(EncodeText("x", "short", cipher::cmECB, {}), TError);
 }
