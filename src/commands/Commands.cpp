@@ -259,8 +259,10 @@ bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
 }
 
 bool ModuleBufferHolds(const std::string& fileName, std::string_view expected) {
-  TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
-  return module && BufferHolds(*module, expected);
+  return HostCall([&] {
+    TInterfacePtr<TIModuleInterface> module(ToolServices->GetModuleInterface(fileName));
+    return module && BufferHolds(*module, expected);
+  });
 }
 
 // Disables the two buttons in the given order and enables them again in the
