@@ -2,7 +2,7 @@
 //   scrivlock-ide [--plugin PATH] [PROJECT]
 // PROJECT is a .dpr file or a folder of units. The plug-in is looked for, in
 // order: --plugin, $SCRIVLOCK_PLUGIN, libscrivlock.so next to the program or in
-// ../lib/scrivlock, and the one this build made.
+// ../lib/scrivlock (where both the build and the install put it).
 //   scrivlock-ide --check PROJECT
 // opens PROJECT, chooses View > Comments... and quits, telling what the window
 // listed: a smoke test that needs no display (QT_QPA_PLATFORM=offscreen).
@@ -26,11 +26,9 @@ QString FindPlugin(const QString& given) {
   const QString fromEnvironment = qEnvironmentVariable("SCRIVLOCK_PLUGIN");
   if (!fromEnvironment.isEmpty()) return fromEnvironment;
   const QDir here(QCoreApplication::applicationDirPath());
-  for (const QString& candidate :
-       {here.filePath(QStringLiteral("libscrivlock.so")),
-        here.filePath(QStringLiteral("../lib/scrivlock/libscrivlock.so"))})
-    if (QFileInfo::exists(candidate)) return candidate;
-  return QStringLiteral(SCRIVLOCK_BUILT_PLUGIN);
+  const QString beside = here.filePath(QStringLiteral("libscrivlock.so"));
+  if (QFileInfo::exists(beside)) return beside;
+  return QDir::cleanPath(here.filePath(QStringLiteral("../lib/scrivlock/libscrivlock.so")));
 }
 
 // The smoke check: the command is in the View menu and its window lists the
@@ -59,12 +57,15 @@ int Check(scrivlock::hosts::ide::TIdeWindow& window) {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Scrivlock IDE"));
+  QApplication::setApplicationName(QStringLiteral("scrivlock-ide"));
+  QApplication::setApplicationVersion(QStringLiteral(SCRIVLOCK_VERSION));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("A small Object Pascal editor that hosts the Scrivlock plug-in."));
+      QStringLiteral("A small Object Pascal editor that hosts the Scrivlock plug-in.\n"
+                     "See scrivlock-ide(1) for more."));
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption pluginOption(QStringLiteral("plugin"),
                                         QStringLiteral("The plug-in library to load."),
                                         QStringLiteral("path"));
