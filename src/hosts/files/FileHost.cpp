@@ -20,7 +20,11 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "hosts/common/GuardedCall.h"
+#include "hosts/common/NewUnitText.h"
 #include "hosts/common/NotifierList.h"
+#include "hosts/common/UnitNames.h"
+#include "hosts/common/WriterCursor.h"
 
 namespace scrivlock::hosts {
 
@@ -292,12 +296,6 @@ struct TFileBuffer {
 };
 using TFileBufferPtr = std::shared_ptr<TFileBuffer>;
 
-std::string UnitIdentOf(std::string_view fileName) {
-  std::string_view name = ExtractFileName(fileName);
-  name.remove_suffix(ExtractFileExt(name).size());
-  return std::string(name);
-}
-
 }  // namespace
 
 struct TFileHost::TState {
@@ -464,16 +462,17 @@ class TOriginalText {
   size_t FSize = 0;
 };
 
-// Positions as in EditIntf.h: those of the text the writer started from. The
-// new text goes straight into a draft, which becomes the buffer's text when
-// the writer is released.
-class TFileWriter : public TCounted<TIEditWriter> {
+// Positions as in EditIntf.h (worked out by TWriterCursor): those of the text
+// the writer started from. The new text goes straight into a draft, which
+// becomes the buffer's text when the writer is released.
+class TFileWriter : public TCounted<TIEditWriter>, private TWriterSink {
  public:
   TFileWriter(TState& state, TFileBufferPtr buffer, TOriginalText original, TDraftPtr draft)
       : TCounted(state),
         FBuffer(std::move(buffer)),
         FOriginal(std::move(original)),
-        FDraft(std::move(draft)) {
+        FDraft(std::move(draft)),
+        FCursor(FOriginal.Size(), *this) {
     FBuffer->WriterAlive = true;
   }
   ~TFileWriter() override {
@@ -481,7 +480,7 @@ class TFileWriter : public TCounted<TIEditWriter> {
     // A writer whose original text could not be read, or whose text could not
     // be written, changes nothing.
     try {
-      if (FFailed || !Keep(FOriginal.Size())) return;
+      if (!FCursor.Finish()) return;
       std::string error;
       if (!FDraft->Finish(error)) {
         FState.Failed(error);
@@ -493,54 +492,30 @@ class TFileWriter : public TCounted<TIEditWriter> {
     } catch (...) {
     }
   }
-  bool Insert(const char* text) override {
-    if (FFailed) return false;
-    // Measured and written a piece at a time, while the piece is in the cache.
-    constexpr size_t kPiece = size_t{1} << 20;
-    for (;;) {
-      const size_t n = ::strnlen(text, kPiece);
-      std::string error;
-      if (!FDraft->Append(text, n, error)) return Fail(error);
-      if (n < kPiece) return true;
-      text += n;
-    }
-  }
-  bool CopyTo(int32_t position) override { return Advance(position, true); }
-  bool DeleteTo(int32_t position) override { return Advance(position, false); }
-  int32_t CurrentPos() override { return static_cast<int32_t>(FCursor); }
+  bool Insert(const char* text) override { return FCursor.Insert(text); }
+  bool CopyTo(int32_t position) override { return FCursor.CopyTo(position); }
+  bool DeleteTo(int32_t position) override { return FCursor.DeleteTo(position); }
+  int32_t CurrentPos() override { return FCursor.CurrentPos(); }
 
  private:
-  bool Advance(int32_t position, bool keep) {
-    if (FFailed) return false;
-    if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.Size());
-    if (stop > FCursor) {
-      if (keep && !Keep(stop)) return false;
-      FCursor = stop;
-    }
-    return true;
-  }
-  // Keeps the original characters from the cursor up to `stop`.
-  bool Keep(size_t stop) {
-    if (stop <= FCursor) return true;
+  // TWriterSink: a failure fails the writer for good (TWriterCursor).
+  bool Append(const char* data, size_t count) override {
     std::string error;
-    if (!FDraft->AppendFrom(FOriginal.Descriptor(), FCursor, stop - FCursor, error)) {
-      return Fail(error);
-    }
-    FCursor = stop;
-    return true;
+    return FDraft->Append(data, count, error) || Fail(error);
+  }
+  bool Keep(size_t from, size_t to) override {
+    std::string error;
+    return FDraft->AppendFrom(FOriginal.Descriptor(), from, to - from, error) || Fail(error);
   }
   bool Fail(const std::string& error) {
     if (!error.empty()) FState.Failed(error);
-    FFailed = true;
     return false;
   }
 
   TFileBufferPtr FBuffer;
   TOriginalText FOriginal;
   TDraftPtr FDraft;
-  size_t FCursor = 0;
-  bool FFailed = false;
+  TWriterCursor FCursor;
 };
 
 class TFileEditor : public TCounted<TIEditorInterface> {
@@ -614,15 +589,11 @@ class TFileServices : public TIToolServices {
     return new TFileModule(FState, buffer);
   }
   bool GetNewModuleName(std::string& unitIdent, std::string& fileName) override {
-    for (int n = 1;; ++n) {
-      std::string ident = "Unit" + std::to_string(n);
-      std::string candidate = FState.Folder + "/" + ident + ".pas";
-      if (!FState.Taken(candidate)) {
-        unitIdent = std::move(ident);
-        fileName = std::move(candidate);
-        return true;
-      }
-    }
+    TNewModuleName name = NextFreeModuleName(
+        FState.Folder + "/", [&](const std::string& candidate) { return FState.Taken(candidate); });
+    unitIdent = std::move(name.UnitIdent);
+    fileName = std::move(name.FileName);
+    return true;
   }
   TIModuleInterface* CreateModuleEx(const std::string& moduleName, const std::string& /*formName*/,
                                     const std::string& /*ancestorClass*/,
@@ -641,8 +612,7 @@ class TFileServices : public TIToolServices {
     if (source) {
       text = source->View();
     } else if (has(cmNewUnit)) {
-      text = "unit " + UnitIdentOf(fileName) +
-             ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
+      text = NewUnitText(UnitIdentOf(fileName));
     }
     TDraftPtr draft = FState.OpenDraft(fileName);
     std::string error;
@@ -658,11 +628,7 @@ class TFileServices : public TIToolServices {
     auto* module = new TFileModule(FState, buffer);
     if (has(cmAddToProject)) {
       FState.Units.push_back(buffer);
-      const std::vector<TIAddInNotifier*> notifiers = FState.AddIns;
-      for (TIAddInNotifier* notifier : notifiers) {
-        bool cancel = false;
-        notifier->FileNotification(fnAddedToProject, fileName, cancel);
-      }
+      NotifyFile(FState.AddIns, fnAddedToProject, fileName, &ReportEscape);
     }
     return module;
   }
@@ -675,6 +641,10 @@ class TFileServices : public TIToolServices {
   }
   void RaiseException(const std::string& message) override {
     std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  // What a plug-in lets out goes where RaiseException's messages go.
+  static void ReportEscape(const TEscape& escape) {
+    std::fprintf(stderr, "%s\n", escape.Sentence().c_str());
   }
 
  protected:
