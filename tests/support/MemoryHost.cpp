@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -14,7 +13,7 @@
 #include "base/FileNames.h"
 #include "hosts/common/ExpertLoader.h"
 #include "hosts/common/GuardedCall.h"
-#include "hosts/common/NewUnitText.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
 #include "hosts/common/UnitNames.h"
 #include "hosts/common/WriterCursor.h"
@@ -145,13 +144,9 @@ struct TMemoryHost::TState {
 
   bool NewModuleName(std::string& ident, std::string& fileName) const {
     if (!Project) return false;
-    TNewModuleName name =
-        NextFreeModuleName(ExtractFilePath(Project->FileName), [&](const std::string& candidate) {
-          std::error_code error;
-          return Find(candidate) || std::filesystem::exists(candidate, error);
-        });
-    ident = std::move(name.UnitIdent);
-    fileName = std::move(name.FileName);
+    NextFreeModuleName(
+        ExtractFilePath(Project->FileName),
+        [&](const std::string& name) { return Find(name) || ExistsOnDisk(name); }, ident, fileName);
     return true;
   }
 };
@@ -438,29 +433,22 @@ class TServices : public TIToolServices {
                                     const std::string& /*fileSystem*/, const TByteStream* source,
                                     const TByteStream* /*form*/,
                                     TCreateModuleFlags createFlags) override {
-    auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
+    const bool addToProject = HasCreateFlag(createFlags, cmAddToProject);
     if (FState.Faults.FailCreateModule) return nullptr;
-    if (has(cmAddToProject) && !FState.Project) return nullptr;
+    if (addToProject && !FState.Project) return nullptr;
     std::string ident, fileName;
     if (!FState.Faults.CreatedModuleName.empty()) {
       fileName = FState.Faults.CreatedModuleName;
     } else if (!moduleName.empty()) {
       fileName = moduleName;
-    } else if (!has(cmUnNamed) || !FState.NewModuleName(ident, fileName)) {
+    } else if (!HasCreateFlag(createFlags, cmUnNamed) || !FState.NewModuleName(ident, fileName)) {
       return nullptr;
     }
     if (FState.Find(fileName)) return nullptr;
-    ident = UnitIdentOf(fileName);
-    std::string text;
-    if (source) {
-      text = std::string(source->View());
-    } else if (has(cmNewUnit)) {
-      text = NewUnitText(ident);
-    }
-    TBufferPtr buffer = FState.AddBuffer(fileName, std::move(text));
-    buffer->Modified = has(cmMarkModified);
+    TBufferPtr buffer = FState.AddBuffer(fileName, NewModuleText(source, createFlags, fileName));
+    buffer->Modified = HasCreateFlag(createFlags, cmMarkModified);
     auto* module = new TModule(FState, buffer, FHost);
-    if (has(cmAddToProject)) {
+    if (addToProject) {
       FState.Units.push_back(buffer);
       FState.FileNotify(fnAddedToProject, fileName);
     }

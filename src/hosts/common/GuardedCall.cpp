@@ -1,6 +1,7 @@
 #include "hosts/common/GuardedCall.h"
 
 #include <exception>
+#include <iterator>
 
 namespace scrivlock::hosts {
 
@@ -11,32 +12,25 @@ struct TCallText {
   const char* Occasion;
 };
 
-TCallText TextOf(TPlugInCall call) {
-  switch (call) {
-    case pcFileNotification:
-      return {"FileNotification", "a file notification"};
-    case pcModuleNotification:
-      return {"Notify", "a module notification"};
-    case pcEntryPoint:
-      return {"entry point", "its entry point"};
-    case pcTerminate:
-      return {"terminate routine", "its terminate routine"};
-    case pcExpertRelease:
-      return {"expert release", "the release of its expert"};
-    case pcMenuClick:
-      return {"menu click", "a menu click"};
-  }
-  return {"call", "a call"};
-}
+// In the order of TPlugInCall.
+constexpr TCallText kCallTexts[] = {
+    {"FileNotification", "a file notification"},
+    {"Notify", "a module notification"},
+    {"entry point", "its entry point"},
+    {"terminate routine", "its terminate routine"},
+    {"expert release", "the release of its expert"},
+    {"menu click", "a menu click"},
+};
+static_assert(std::size(kCallTexts) == pcMenuClick + 1);
 
 }  // namespace
 
 const char* TEscape::CallName() const {
-  return TextOf(Call).Name;
+  return kCallTexts[Call].Name;
 }
 
 std::string TEscape::Sentence() const {
-  return std::string("A plug-in failed on ") + TextOf(Call).Occasion + ": " + Message;
+  return std::string("A plug-in failed on ") + kCallTexts[Call].Occasion + ": " + Message;
 }
 
 bool CallGuarded(TPlugInCall call, const std::function<void()>& body, const TEscapeReport& report) {

@@ -18,7 +18,7 @@ enum TPlugInCall {
   pcEntryPoint,          // INITEXPERT0017
   pcTerminate,           // the terminate routine the entry point handed back
   pcExpertRelease,       // the host's Release of a registered expert
-  pcMenuClick,           // the handler of a menu item the plug-in inserted
+  pcMenuClick,           // the handler of a menu item the plug-in inserted (stays last)
 };
 
 // An exception that a plug-in let out of `Call`.

@@ -1,5 +1,8 @@
 #include "hosts/common/UnitNames.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/FileNames.h"
 
 namespace scrivlock::hosts {
@@ -10,12 +13,21 @@ std::string UnitIdentOf(std::string_view fileName) {
   return std::string(name);
 }
 
-TNewModuleName NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken) {
+void NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken,
+                        std::string& unitIdent, std::string& fileName) {
   for (int n = 1;; ++n) {
-    std::string ident = "Unit" + std::to_string(n);
-    std::string candidate = std::string(folder) + ident + ".pas";
-    if (!taken(candidate)) return {std::move(ident), std::move(candidate)};
+    std::string candidate = std::string(folder) + "Unit" + std::to_string(n) + ".pas";
+    if (!taken(candidate)) {
+      unitIdent = "Unit" + std::to_string(n);
+      fileName = std::move(candidate);
+      return;
+    }
   }
+}
+
+bool ExistsOnDisk(const std::string& fileName) {
+  std::error_code error;
+  return std::filesystem::exists(fileName, error);
 }
 
 }  // namespace scrivlock::hosts

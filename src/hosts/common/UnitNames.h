@@ -12,20 +12,20 @@ namespace scrivlock::hosts {
 // extension ("/p/Unit1.pas" and "C:\p\Unit1.pas" give "Unit1").
 std::string UnitIdentOf(std::string_view fileName);
 
-struct TNewModuleName {
-  std::string UnitIdent;  // "Unit3"
-  std::string FileName;   // the folder followed by "Unit3.pas"
-};
-
 // Whether the host has a file of that full name: one it knows (in its project
 // or open in its editor) or one on disk, as the host sees them. It must answer
 // for every letter case of the name: Unit1.pas is not free while the host
 // knows UNIT1.PAS.
 using TNameTakenProc = std::function<bool(const std::string& fileName)>;
 
-// The first "UnitN.pas" (N = 1, 2, ...) that `taken` does not claim, with its
-// unit identifier UnitN. `folder` is put before the name as it stands, so it
-// ends with a separator.
-TNewModuleName NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken);
+// Fills in, as GetNewModuleName does, the first "UnitN.pas" (N = 1, 2, ...)
+// that `taken` does not claim and its unit identifier UnitN. `folder` is put
+// before the name as it stands, so it ends with a separator.
+void NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken,
+                        std::string& unitIdent, std::string& fileName);
+
+// Whether something of that name exists on disk (exactly that name); false
+// also when the file system cannot tell.
+bool ExistsOnDisk(const std::string& fileName);
 
 }  // namespace scrivlock::hosts

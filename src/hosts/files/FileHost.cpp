@@ -21,7 +21,7 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "hosts/common/GuardedCall.h"
-#include "hosts/common/NewUnitText.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
 #include "hosts/common/UnitNames.h"
 #include "hosts/common/WriterCursor.h"
@@ -254,8 +254,13 @@ class TDraft {
   explicit TDraft(std::string fileName) : FFileName(std::move(fileName)) {}
 
   static std::string TempNameFor(const std::string& fileName, int serial) {
-    return FolderOf(fileName) + "/." + std::string(ExtractFileName(fileName)) + ".scrivlock-" +
-           std::to_string(getpid()) + (serial ? "-" + std::to_string(serial) : "") + ".tmp";
+    std::string name = FolderOf(fileName) + "/." + std::string(ExtractFileName(fileName)) +
+                       ".scrivlock-" + std::to_string(getpid());
+    if (serial) {
+      name += '-';
+      name += std::to_string(serial);
+    }
+    return name + ".tmp";
   }
   std::string ProcName() const {
     return "/proc/self/fd/" + std::to_string(FDescriptor);
@@ -319,11 +324,7 @@ struct TFileHost::TState {
     Buffers[UpperCase(fileName)] = buffer;
     return buffer;
   }
-  bool Taken(const std::string& fileName) const {
-    if (Find(fileName)) return true;
-    std::error_code error;
-    return fs::exists(fileName, error);
-  }
+  bool Taken(const std::string& fileName) const { return Find(fileName) || ExistsOnDisk(fileName); }
   void Failed(const std::string& error) {
     if (WriteError.empty()) WriteError = error;
   }
@@ -589,10 +590,9 @@ class TFileServices : public TIToolServices {
     return new TFileModule(FState, buffer);
   }
   bool GetNewModuleName(std::string& unitIdent, std::string& fileName) override {
-    TNewModuleName name = NextFreeModuleName(
-        FState.Folder + "/", [&](const std::string& candidate) { return FState.Taken(candidate); });
-    unitIdent = std::move(name.UnitIdent);
-    fileName = std::move(name.FileName);
+    NextFreeModuleName(
+        FState.Folder + "/", [&](const std::string& name) { return FState.Taken(name); }, unitIdent,
+        fileName);
     return true;
   }
   TIModuleInterface* CreateModuleEx(const std::string& moduleName, const std::string& /*formName*/,
@@ -600,20 +600,14 @@ class TFileServices : public TIToolServices {
                                     const std::string& /*fileSystem*/, const TByteStream* source,
                                     const TByteStream* /*form*/,
                                     TCreateModuleFlags createFlags) override {
-    auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
     std::string ident, fileName;
     if (!moduleName.empty()) {
       fileName = TFileHost::FullFileName(moduleName);
-    } else if (!has(cmUnNamed) || !GetNewModuleName(ident, fileName)) {
+    } else if (!HasCreateFlag(createFlags, cmUnNamed) || !GetNewModuleName(ident, fileName)) {
       return nullptr;
     }
     if (FState.Taken(fileName)) return nullptr;
-    std::string text;
-    if (source) {
-      text = source->View();
-    } else if (has(cmNewUnit)) {
-      text = NewUnitText(UnitIdentOf(fileName));
-    }
+    const std::string text = NewModuleText(source, createFlags, fileName);
     TDraftPtr draft = FState.OpenDraft(fileName);
     std::string error;
     if (!draft) return nullptr;
@@ -626,7 +620,7 @@ class TFileServices : public TIToolServices {
     buffer->Modified = true;
     buffer->Text = std::move(draft);
     auto* module = new TFileModule(FState, buffer);
-    if (has(cmAddToProject)) {
+    if (HasCreateFlag(createFlags, cmAddToProject)) {
       FState.Units.push_back(buffer);
       NotifyFile(FState.AddIns, fnAddedToProject, fileName, &ReportEscape);
     }

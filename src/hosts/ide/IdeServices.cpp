@@ -9,14 +9,13 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "base/ByteStream.h"
 #include "base/FileNames.h"
-#include "hosts/common/NewUnitText.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
 #include "hosts/common/UnitNames.h"
 #include "hosts/common/WriterCursor.h"
@@ -486,13 +485,10 @@ TIModuleInterface* TIdeServices::GetModuleInterface(const std::string& fileName)
 
 bool TIdeServices::GetNewModuleName(std::string& unitIdent, std::string& fileName) {
   if (!FProject) return false;
-  TNewModuleName name =
-      NextFreeModuleName(ExtractFilePath(FProject->FileName), [&](const std::string& candidate) {
-        std::error_code error;
-        return Find(candidate) || std::filesystem::exists(candidate, error);
-      });
-  unitIdent = std::move(name.UnitIdent);
-  fileName = std::move(name.FileName);
+  NextFreeModuleName(
+      ExtractFilePath(FProject->FileName),
+      [&](const std::string& name) { return Find(name) || ExistsOnDisk(name); }, unitIdent,
+      fileName);
   return true;
 }
 
@@ -500,26 +496,22 @@ TIModuleInterface* TIdeServices::CreateModuleEx(
     const std::string& moduleName, const std::string& /*formName*/,
     const std::string& /*ancestorClass*/, const std::string& /*fileSystem*/,
     const TByteStream* source, const TByteStream* /*form*/, TCreateModuleFlags createFlags) {
-  const auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
-  std::string ident, fileName;
-  if (moduleName.empty()) {
-    if (!has(cmUnNamed) || !GetNewModuleName(ident, fileName)) return nullptr;
-  } else {
-    fileName = moduleName;
-    ident = UnitIdentOf(fileName);
+  std::string ident, fileName = moduleName;
+  if (moduleName.empty() &&
+      (!HasCreateFlag(createFlags, cmUnNamed) || !GetNewModuleName(ident, fileName))) {
+    return nullptr;
   }
   if (Find(fileName)) return nullptr;
-  std::string text;
-  if (source)
-    text = std::string(source->View());
-  else if (has(cmNewUnit))
-    text = NewUnitText(ident);
+  const bool addToProject = HasCreateFlag(createFlags, cmAddToProject) && FProject;
 
   TIdeBufferPtr buffer = AddBuffer(fileName, false);
-  (has(cmAddToProject) && FProject ? FUnits : FOthers).push_back(buffer);
-  FSite.OpenEditor(buffer, text, has(cmShowSource));
-  if (buffer->Editor) buffer->Editor->document()->setModified(has(cmMarkModified));
-  if (has(cmAddToProject) && FProject) {
+  (addToProject ? FUnits : FOthers).push_back(buffer);
+  FSite.OpenEditor(buffer, NewModuleText(source, createFlags, fileName),
+                   HasCreateFlag(createFlags, cmShowSource));
+  if (buffer->Editor) {
+    buffer->Editor->document()->setModified(HasCreateFlag(createFlags, cmMarkModified));
+  }
+  if (addToProject) {
     AddUsesEntry(fileName);
     FSite.ProjectChanged();
     FileNotify(fnAddedToProject, fileName);
