@@ -15,7 +15,7 @@
 // its expert's Release goes to the loader's TEscapeReport (GuardedCall.h), and
 // the loading or unloading goes on without it.
 //
-// One thread, like the host; an entry point may load further plug-ins.
+// One thread, like the host.
 #pragma once
 
 #include <string>

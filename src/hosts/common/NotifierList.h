@@ -31,12 +31,12 @@ bool RemoveNotifierFrom(std::vector<T*>& list, T* notifier) {
   return true;
 }
 
-// The fan-out. Each notifier of `list` is called in the order it was added;
+// The fan-out. Each notifier of `list` is called in the order it was added.
 // `list` is the host's own registry (it must outlive the fan-out), which a
-// notifier may change while it is called: one removed meanwhile (itself or another) is not called
-// after its removal, since it may be gone; one added meanwhile first hears the next event. An
-// exception a notifier lets out goes to `report` (GuardedCall.h) and the fan-out goes on with the
-// next notifier.
+// notifier may change while it is called: one removed meanwhile (itself or
+// another) is not called after its removal, since it may be gone; one added
+// meanwhile first hears the next event. An exception a notifier lets out goes
+// to `report` (GuardedCall.h) and the fan-out goes on with the next notifier.
 
 // FileNotification(code, fileName, cancel) with a `cancel` of its own for each
 // notifier, starting false. No event of our hosts can be vetoed: it is not read.
