@@ -1,7 +1,5 @@
 #include "hosts/ide/IdeServices.h"
 
-#include <dlfcn.h>
-
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,15 +9,16 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
-#include <exception>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 #include "base/ByteStream.h"
 #include "base/FileNames.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
+#include "hosts/common/UnitNames.h"
+#include "hosts/common/WriterCursor.h"
 
 namespace scrivlock::hosts::ide {
 
@@ -52,12 +51,6 @@ QString EditorText(std::string_view bytes) {
 
 namespace {
 
-std::string UnitIdentOf(std::string_view fileName) {
-  std::string_view name = ExtractFileName(fileName);
-  name.remove_suffix(ExtractFileExt(name).size());
-  return std::string(name);
-}
-
 bool ReadFile(const std::string& fileName, std::string& bytes) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return false;
@@ -87,43 +80,31 @@ class TReader : public TIEditReader {
 // buffer's text when the writer is released (see EditIntf.h).
 class TWriter : public TIEditWriter {
  public:
-  explicit TWriter(TIdeBufferPtr buffer) : FBuffer(std::move(buffer)), FOriginal(FBuffer->Bytes()) {
+  explicit TWriter(TIdeBufferPtr buffer)
+      : FBuffer(std::move(buffer)),
+        FText(FBuffer->Bytes()),
+        FCursor(FText.Original().size(), FText) {
     FBuffer->Writing = true;
   }
-  bool Insert(const char* text) override {
-    if (!Usable() || !text) return false;
-    FResult += text;
-    return true;
-  }
-  bool CopyTo(int32_t position) override { return Advance(position, true); }
-  bool DeleteTo(int32_t position) override { return Advance(position, false); }
-  int32_t CurrentPos() override { return static_cast<int32_t>(FCursor); }
+  bool Insert(const char* text) override { return Usable() && FCursor.Insert(text); }
+  bool CopyTo(int32_t position) override { return Usable() && FCursor.CopyTo(position); }
+  bool DeleteTo(int32_t position) override { return Usable() && FCursor.DeleteTo(position); }
+  int32_t CurrentPos() override { return FCursor.CurrentPos(); }
 
  protected:
   void Destroy() override {
     FBuffer->Writing = false;
-    if (Usable()) {
-      FResult.append(FOriginal, FCursor, std::string::npos);
-      if (FResult != FOriginal) FBuffer->SetBytes(FResult);
-    }
+    if (Usable() && FCursor.Finish() && FText.Result() != FText.Original())
+      FBuffer->SetBytes(FText.Result());
     delete this;
   }
 
  private:
   bool Usable() const { return !FBuffer->Gone && FBuffer->Editor; }
-  bool Advance(int32_t position, bool keep) {
-    if (!Usable()) return false;
-    if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.size());
-    if (keep) FResult.append(FOriginal, FCursor, stop - FCursor);
-    FCursor = stop;
-    return true;
-  }
 
   TIdeBufferPtr FBuffer;
-  std::string FOriginal;
-  std::string FResult;
-  size_t FCursor = 0;
+  TStringWriterSink FText;
+  TWriterCursor FCursor;
 };
 
 class TEditor : public TIEditorInterface {
@@ -284,16 +265,6 @@ class TMainMenu : public TIMainMenuIntf {
   QPointer<QMenuBar> FBar;
 };
 
-// Where the registration routine that is running puts the expert (the routine
-// is a plain function, so it cannot carry the host).
-std::vector<TIExpert*>* RegisteringInto = nullptr;
-
-bool RegisterExpert(TIExpert* expert) {
-  if (!RegisteringInto || !expert) return false;
-  RegisteringInto->push_back(expert);
-  return true;
-}
-
 }  // namespace
 
 std::string TIdeBuffer::Bytes() const {
@@ -310,7 +281,8 @@ void TIdeBuffer::SetBytes(std::string_view bytes) {
   Editor->document()->setModified(true);
 }
 
-TIdeServices::TIdeServices(TIdeSite& site) : FSite(site) {}
+TIdeServices::TIdeServices(TIdeSite& site)
+    : FSite(site), FExperts(*this, [this](const TEscape& escape) { ReportEscape(escape); }) {}
 
 TIdeServices::~TIdeServices() {
   UnloadExperts();
@@ -474,32 +446,11 @@ void TIdeServices::AddUsesEntry(const std::string& unitFile) {
 }
 
 bool TIdeServices::LoadExpertLibrary(const std::string& path, std::string& error) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    error = dlerror();
-    return false;
-  }
-  auto init = reinterpret_cast<TExpertInitProc>(dlsym(library, ExpertEntryPointName));
-  if (!init) {
-    error = path + " has no entry point " + ExpertEntryPointName + ".";
-    dlclose(library);
-    return false;
-  }
-  FLibraries.push_back(library);
-  TExpertTerminateProc terminate = nullptr;
-  RegisteringInto = &FExperts;
-  const bool ok = init(this, &RegisterExpert, &terminate);
-  RegisteringInto = nullptr;
-  if (!ok) error = path + ": the entry point refused to start.";
-  return ok;
+  return FExperts.Load(path, error);
 }
 
 void TIdeServices::UnloadExperts() {
-  std::vector<TIExpert*> experts = std::move(FExperts);
-  FExperts.clear();
-  for (auto it = experts.rbegin(); it != experts.rend(); ++it) (*it)->Release();
-  for (auto it = FLibraries.rbegin(); it != FLibraries.rend(); ++it) dlclose(*it);
-  FLibraries.clear();
+  FExperts.Unload();
 }
 
 intptr_t TIdeServices::GetParentHandle() {
@@ -534,42 +485,33 @@ TIModuleInterface* TIdeServices::GetModuleInterface(const std::string& fileName)
 
 bool TIdeServices::GetNewModuleName(std::string& unitIdent, std::string& fileName) {
   if (!FProject) return false;
-  const std::string folder(ExtractFilePath(FProject->FileName));
-  for (int n = 1;; ++n) {
-    std::string candidate = folder + "Unit" + std::to_string(n) + ".pas";
-    std::error_code error;
-    if (!Find(candidate) && !std::filesystem::exists(candidate, error)) {
-      unitIdent = "Unit" + std::to_string(n);
-      fileName = std::move(candidate);
-      return true;
-    }
-  }
+  NextFreeModuleName(
+      ExtractFilePath(FProject->FileName),
+      [&](const std::string& name) { return Find(name) || ExistsOnDisk(name); }, unitIdent,
+      fileName);
+  return true;
 }
 
 TIModuleInterface* TIdeServices::CreateModuleEx(
     const std::string& moduleName, const std::string& /*formName*/,
     const std::string& /*ancestorClass*/, const std::string& /*fileSystem*/,
     const TByteStream* source, const TByteStream* /*form*/, TCreateModuleFlags createFlags) {
-  const auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
-  std::string ident, fileName;
-  if (moduleName.empty()) {
-    if (!has(cmUnNamed) || !GetNewModuleName(ident, fileName)) return nullptr;
-  } else {
-    fileName = moduleName;
-    ident = UnitIdentOf(fileName);
+  std::string ident, fileName = moduleName;
+  if (moduleName.empty() &&
+      (!HasCreateFlag(createFlags, cmUnNamed) || !GetNewModuleName(ident, fileName))) {
+    return nullptr;
   }
   if (Find(fileName)) return nullptr;
-  std::string text;
-  if (source)
-    text = std::string(source->View());
-  else if (has(cmNewUnit))
-    text = "unit " + ident + ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
+  const bool addToProject = HasCreateFlag(createFlags, cmAddToProject) && FProject;
 
   TIdeBufferPtr buffer = AddBuffer(fileName, false);
-  (has(cmAddToProject) && FProject ? FUnits : FOthers).push_back(buffer);
-  FSite.OpenEditor(buffer, text, has(cmShowSource));
-  if (buffer->Editor) buffer->Editor->document()->setModified(has(cmMarkModified));
-  if (has(cmAddToProject) && FProject) {
+  (addToProject ? FUnits : FOthers).push_back(buffer);
+  FSite.OpenEditor(buffer, NewModuleText(source, createFlags, fileName),
+                   HasCreateFlag(createFlags, cmShowSource));
+  if (buffer->Editor) {
+    buffer->Editor->document()->setModified(HasCreateFlag(createFlags, cmMarkModified));
+  }
+  if (addToProject) {
     AddUsesEntry(fileName);
     FSite.ProjectChanged();
     FileNotify(fnAddedToProject, fileName);
@@ -595,29 +537,17 @@ void TIdeServices::RaiseException(const std::string& message) {
 }
 
 void TIdeServices::FileNotify(TFileNotification code, const std::string& fileName) {
-  const std::vector<TIAddInNotifier*> notifiers = FAddIns;
-  for (TIAddInNotifier* notifier : notifiers) {
-    if (std::find(FAddIns.begin(), FAddIns.end(), notifier) == FAddIns.end()) continue;
-    bool cancel = false;
-    try {
-      notifier->FileNotification(code, fileName, cancel);
-    } catch (const std::exception& e) {
-      FSite.ReportError(std::string("A plug-in failed on a file notification: ") + e.what());
-    }
-  }
+  NotifyFile(FAddIns, code, fileName, [this](const TEscape& escape) { ReportEscape(escape); });
 }
 
 void TIdeServices::ModuleNotify(const TIdeBufferPtr& buffer, TNotifyCode code) {
-  const std::vector<TIModuleNotifier*> notifiers = buffer->Notifiers;
-  for (TIModuleNotifier* notifier : notifiers) {
-    const auto& list = buffer->Notifiers;
-    if (std::find(list.begin(), list.end(), notifier) == list.end()) continue;
-    try {
-      notifier->Notify(code);
-    } catch (const std::exception& e) {
-      FSite.ReportError(std::string("A plug-in failed on a module notification: ") + e.what());
-    }
-  }
+  // The buffer is held for the fan-out: a notifier may drop it from the project.
+  const TIdeBufferPtr held = buffer;
+  NotifyModule(held->Notifiers, code, [this](const TEscape& escape) { ReportEscape(escape); });
+}
+
+void TIdeServices::ReportEscape(const TEscape& escape) {
+  FSite.ReportError(escape.Sentence());
 }
 
 }  // namespace scrivlock::hosts::ide

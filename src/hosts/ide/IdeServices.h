@@ -21,6 +21,8 @@
 
 #include "hostintf/ExptIntf.h"
 #include "hostintf/ToolIntf.h"
+#include "hosts/common/ExpertLoader.h"
+#include "hosts/common/GuardedCall.h"
 
 class QMenuBar;
 class QPlainTextEdit;
@@ -98,12 +100,15 @@ class TIdeServices : public hostintf::TIToolServices {
   // False when there is no such file.
   bool Open(const TIdeBufferPtr& buffer, bool show);
 
-  // --- Experts -------------------------------------------------------------
+  // --- Experts (hosts/common/ExpertLoader.h) ----------------------------------
   // Loads a plug-in and calls its entry point; false with `error` filled.
   bool LoadExpertLibrary(const std::string& path, std::string& error);
-  // Releases every expert, then unloads the libraries.
+  // Runs the terminate routines, releases every expert, then unloads the
+  // libraries.
   void UnloadExperts();
-  int ExpertCount() const { return static_cast<int>(FExperts.size()); }
+  int ExpertCount() const { return FExperts.ExpertCount(); }
+  // Add-in notifiers registered now.
+  int AddInNotifierCount() const { return static_cast<int>(FAddIns.size()); }
 
   // --- TIToolServices --------------------------------------------------------
   intptr_t GetParentHandle() override;
@@ -133,14 +138,15 @@ class TIdeServices : public hostintf::TIToolServices {
  private:
   TIdeBufferPtr AddBuffer(const std::string& fileName, bool isProject);
   void AddUsesEntry(const std::string& unitFile);
+  // What a plug-in lets out of a call is shown as the host's error.
+  void ReportEscape(const TEscape& escape);
 
   TIdeSite& FSite;
   TIdeBufferPtr FProject;
   std::vector<TIdeBufferPtr> FUnits;
   std::vector<TIdeBufferPtr> FOthers;  // open files outside the project
   std::vector<hostintf::TIAddInNotifier*> FAddIns;
-  std::vector<hostintf::TIExpert*> FExperts;
-  std::vector<void*> FLibraries;
+  TExpertLoader FExperts;  // last, so that it unloads before the rest goes
 };
 
 }  // namespace scrivlock::hosts::ide
