@@ -160,6 +160,14 @@ class TIToolServices : public TInterface {
 
   // Shows `message` to the user as the host's own error report.
   virtual void RaiseException(const std::string& message) = 0;
+
+  // Deletes the file of a module the plug-in is done with: Re-Comment's
+  // commenting module, whose comments the restored unit's buffer now holds. A
+  // host that holds that buffer unsaved may keep the file until the buffer is
+  // on disk, so that neither a discard nor a crash loses the comments, and may
+  // take the module out of its project meanwhile. The default deletes the file
+  // at once. True when the file is gone or will go.
+  virtual bool DeleteModuleFile(const std::string& fileName);
 };
 
 }  // namespace scrivlock::hostintf

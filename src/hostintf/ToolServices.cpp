@@ -1,7 +1,13 @@
 #include "hostintf/ToolServices.h"
 
+#include <cstdio>
+
 namespace scrivlock::hostintf {
 
 TIToolServices* ToolServices = nullptr;
+
+bool TIToolServices::DeleteModuleFile(const std::string& fileName) {
+  return std::remove(fileName.c_str()) == 0;
+}
 
 }  // namespace scrivlock::hostintf
