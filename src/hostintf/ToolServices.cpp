@@ -6,6 +6,10 @@ namespace scrivlock::hostintf {
 
 TIToolServices* ToolServices = nullptr;
 
+std::string TIToolServices::GetCurrentFile() {
+  return {};
+}
+
 bool TIToolServices::DeleteModuleFile(const std::string& fileName) {
   return std::remove(fileName.c_str()) == 0;
 }
