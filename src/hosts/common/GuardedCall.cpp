@@ -16,6 +16,7 @@ struct TCallText {
 constexpr TCallText kCallTexts[] = {
     {"FileNotification", "a file notification"},
     {"Notify", "a module notification"},
+    {"EventNotification", "an event notification"},
     {"entry point", "its entry point"},
     {"terminate routine", "its terminate routine"},
     {"expert release", "the release of its expert"},

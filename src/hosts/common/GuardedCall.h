@@ -15,6 +15,7 @@ namespace scrivlock::hosts {
 enum TPlugInCall {
   pcFileNotification,    // TIAddInNotifier::FileNotification
   pcModuleNotification,  // TIModuleNotifier::Notify
+  pcEventNotification,   // TIAddInNotifier::EventNotification
   pcEntryPoint,          // INITEXPERT0017
   pcTerminate,           // the terminate routine the entry point handed back
   pcExpertRelease,       // the host's Release of a registered expert
@@ -26,8 +27,8 @@ struct TEscape {
   TPlugInCall Call;
   std::string Message;  // what() of a std::exception, else "unknown exception"
 
-  // The call's short name: "FileNotification", "Notify", "entry point",
-  // "terminate routine", "expert release" or "menu click".
+  // The call's short name: "FileNotification", "Notify", "EventNotification",
+  // "entry point", "terminate routine", "expert release" or "menu click".
   const char* CallName() const;
   // What a host tells its user: "A plug-in failed on a file notification: ...".
   std::string Sentence() const;

@@ -29,6 +29,14 @@ void NotifyFile(const std::vector<TIAddInNotifier*>& list, TFileNotification cod
   });
 }
 
+void NotifyEvent(const std::vector<TIAddInNotifier*>& list, TEventNotification code,
+                 const TEscapeReport& report) {
+  FanOut(list, pcEventNotification, report, [&](TIAddInNotifier& notifier) {
+    bool cancel = false;
+    notifier.EventNotification(code, cancel);
+  });
+}
+
 void NotifyModule(const std::vector<TIModuleNotifier*>& list, TNotifyCode code,
                   const TEscapeReport& report) {
   FanOut(list, pcModuleNotification, report,

@@ -43,6 +43,9 @@ bool RemoveNotifierFrom(std::vector<T*>& list, T* notifier) {
 void NotifyFile(const std::vector<hostintf::TIAddInNotifier*>& list,
                 hostintf::TFileNotification code, const std::string& fileName,
                 const TEscapeReport& report);
+// EventNotification(code, cancel), `cancel` as for NotifyFile.
+void NotifyEvent(const std::vector<hostintf::TIAddInNotifier*>& list,
+                 hostintf::TEventNotification code, const TEscapeReport& report);
 // Notify(code).
 void NotifyModule(const std::vector<hostintf::TIModuleNotifier*>& list, hostintf::TNotifyCode code,
                   const TEscapeReport& report);

@@ -561,6 +561,10 @@ std::string TIdeServices::GetProjectName() {
   return FProject ? FProject->FileName : std::string();
 }
 
+std::string TIdeServices::GetCurrentFile() {
+  return FSite.CurrentFile();
+}
+
 TIModuleInterface* TIdeServices::GetModuleInterface(const std::string& fileName) {
   const TIdeBufferPtr buffer = Find(fileName);
   if (!buffer || !Load(buffer)) return nullptr;
@@ -643,6 +647,10 @@ bool TIdeServices::DeleteModuleFile(const std::string& fileName) {
 
 void TIdeServices::FileNotify(TFileNotification code, const std::string& fileName) {
   NotifyFile(FAddIns, code, fileName, [this](const TEscape& escape) { ReportEscape(escape); });
+}
+
+void TIdeServices::EventNotify(TEventNotification code) {
+  NotifyEvent(FAddIns, code, [this](const TEscape& escape) { ReportEscape(escape); });
 }
 
 void TIdeServices::ModuleNotify(const TIdeBufferPtr& buffer, TNotifyCode code) {

@@ -153,6 +153,7 @@ class TIdeServices : public hostintf::TIToolServices {
   std::string GetUnitName(int32_t index) override;
   bool EnumProjectUnits(hostintf::TProjectEnumProc proc, void* param) override;
   std::string GetProjectName() override;
+  std::string GetCurrentFile() override;
   hostintf::TIModuleInterface* GetModuleInterface(const std::string& fileName) override;
   bool GetNewModuleName(std::string& unitIdent, std::string& fileName) override;
   hostintf::TIModuleInterface* CreateModuleEx(const std::string& moduleName,
@@ -170,6 +171,7 @@ class TIdeServices : public hostintf::TIToolServices {
   bool DeleteModuleFile(const std::string& fileName) override;
 
   void FileNotify(hostintf::TFileNotification code, const std::string& fileName);
+  void EventNotify(hostintf::TEventNotification code);
   void ModuleNotify(const TIdeBufferPtr& buffer, hostintf::TNotifyCode code);
 
   // --- Used by the host's own objects -----------------------------------------

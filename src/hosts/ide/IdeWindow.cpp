@@ -106,7 +106,10 @@ TIdeWindow::TIdeWindow()
   column->addWidget(FFindBar);
   setCentralWidget(centre);
   connect(FTabs, &QTabWidget::tabCloseRequested, this, &TIdeWindow::CloseTab);
-  connect(FTabs, &QTabWidget::currentChanged, this, [this] { UpdateStatus(); });
+  connect(FTabs, &QTabWidget::currentChanged, this, [this] {
+    UpdateStatus();
+    FServices->EventNotify(hostintf::enCurrentFileChanged);
+  });
   connect(FFindBar, &TFindBar::Status, this, [this](const QString& message) {
     if (!message.isEmpty()) statusBar()->showMessage(message);
   });
@@ -130,6 +133,8 @@ TIdeWindow::TIdeWindow()
 TIdeWindow::~TIdeWindow() {
   FServices->UnloadExperts();
   FServices->CloseProject();
+  // The tabs go after the services: they must not call them on their way.
+  FTabs->disconnect(this);
 }
 
 void TIdeWindow::BuildMenus() {
