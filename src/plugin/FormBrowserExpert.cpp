@@ -94,6 +94,7 @@ void TFormBrowserExpert::Execute() {}
 void TFormBrowserExpert::MenuClick(TIMenuItemIntf* /*sender*/) {
   ui::EnsureCommentsWindow();
   ui::RefreshUnitList();
+  ui::Comments->SelectUnit(ToolServices->GetCurrentFile());
   ui::Comments->ShowWindow();
 }
 

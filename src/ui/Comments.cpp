@@ -164,6 +164,10 @@ void TComments::FillUnitCombo() {
   CBUnits->setCurrentIndex(-1);
 }
 
+void TComments::SelectUnit(const std::string& fileName) {
+  if (const int index = FUnitFiles.IndexOf(fileName); index >= 0) CBUnits->setCurrentIndex(index);
+}
+
 void TComments::CommBtnsClick(QObject* sender) {
   commands::TCommandButton button;
   if (sender == UnCommBtn)

@@ -61,6 +61,9 @@ class TComments : public QWidget, public commands::TCommandSite {
 
   // Refills CBUnits from FUnitFiles; the selection goes.
   void FillUnitCombo();
+  // Selects the entry of `fileName` (letter case not told apart), if it is
+  // listed; otherwise the selection stays.
+  void SelectUnit(const std::string& fileName);
   // The click of either button: runs the command of `sender` on the chosen
   // unit. Throws what the command lets through (after enabling the buttons).
   void CommBtnsClick(QObject* sender);
