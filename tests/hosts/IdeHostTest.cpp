@@ -289,5 +289,40 @@ TEST_F(IdeHostTest, TheCommentsWindowOpensBesideTheEditor) {
   }
 }
 
+// The list selects the active editor's unit when the window opens and when
+// the tab changes; the buttons answer Alt+U and Alt+R, and Escape leaves.
+TEST_F(IdeHostTest, TheCommentsWindowFollowsTheActiveEditorAndTheKeyboard) {
+  CopyExample();
+  const QByteArray original = Disk("Greeter.pas");
+  Start();
+  ASSERT_NE(OpenEditor("MathUtil.pas"), nullptr);
+  QWidget* comments = ShowComments();
+  ASSERT_NE(comments, nullptr);
+  EXPECT_EQ(UnitList()->currentText(), "MathUtil.pas");
+  ASSERT_NE(OpenEditor("Greeter.pas"), nullptr);
+  EXPECT_EQ(UnitList()->currentText(), "Greeter.pas");
+  ASSERT_NE(OpenEditor("Demo.dpr"), nullptr);
+  EXPECT_EQ(UnitList()->currentText(), "Greeter.pas") << "a file not listed changes nothing";
+  EXPECT_EQ(Listed(), (QStringList{"Greeter.pas", "MathUtil.pas"}));
+
+  // A button's accelerator clicks it the way a click looks: pressed a moment.
+  const auto press = [&](Qt::Key key, const std::function<bool()>& done) {
+    comments->activateWindow();
+    if (!QTest::qWaitForWindowActive(comments)) return false;
+    QTest::keyClick(comments, key, Qt::AltModifier);
+    for (int waited = 0; !done() && waited < 2000; waited += 20) QTest::qWait(20);
+    return done();
+  };
+  EXPECT_TRUE(press(Qt::Key_U, [&] { return TabTitle("Unit1.pas") == "Unit1.pas*"; }))
+      << "Alt+U uncomments Greeter.pas";
+  ASSERT_NE(OpenEditor("Greeter.pas"), nullptr);
+  EXPECT_TRUE(press(Qt::Key_R, [&] { return Text("Greeter.pas") == original; }))
+      << "Alt+R re-comments it";
+  QTest::keyClick(comments, Qt::Key_Escape);
+  EXPECT_FALSE(comments->isVisible());
+  for (QPushButton* button : comments->findChildren<QPushButton*>())
+    EXPECT_FALSE(button->statusTip().isEmpty()) << button->objectName().toStdString();
+}
+
 }  // namespace
 }  // namespace scrivlock::hosts::ide::testing
