@@ -111,7 +111,9 @@ TIdeEditor::TIdeEditor(QWidget* parent) : QsciScintilla(parent) {
   setMarginLineNumbers(0, true);
   setMarginsFont(font);
   setMarginWidth(1, 0);
+  SendScintilla(SCI_SETMARGINLEFT, 0ul, 4l);
   setCaretLineVisible(true);
+  SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1ul);
   setCaretLineBackgroundColor(QColor(0xee, 0xf3, 0xfb));
   setBraceMatching(SloppyBraceMatch);
   setAutoIndent(true);

@@ -119,10 +119,13 @@ TIdeWindow::TIdeWindow()
   FProjectList = new QListWidget(FProjectDock);
   FProjectDock->setWidget(FProjectList);
   addDockWidget(Qt::LeftDockWidgetArea, FProjectDock);
+  resizeDocks({FProjectDock}, {180}, Qt::Horizontal);
   connect(FProjectList, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
     const TIdeBufferPtr buffer = FServices->Find(Native(item->data(Qt::UserRole).toString()));
     if (buffer && !FServices->Open(buffer, true))
       ReportError("Cannot open " + buffer->FileName + ".");
+    else if (buffer)
+      buffer->Editor->setFocus();
   });
 
   BuildMenus();
