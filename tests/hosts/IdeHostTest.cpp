@@ -47,6 +47,13 @@ const TRoundTripRow kRoundTrips[] = {
        greeter.replace("// Writes a greeting", "// \xa9 1998 \x80 Writes a greeting");
      },
      "Latin-1", "CR LF"},
+    // A project file whose comment speaks of what it uses, before the clause.
+    {"AProjectSayingUsesInAComment", QStringLiteral("Greeter.pas"), kGreeterComment,
+     [](QByteArray& project, QByteArray&, QByteArray&) {
+       project.replace("{ A small console program for trying scrivlock on. }",
+                       "{ A small console program; it uses Greeter; and MathUtil. }");
+     },
+     "UTF-8", "CR LF"},
     // A unit with LF line breaks and UTF-8 in its comments.
     {"AnLfUnitWithUtf8", QStringLiteral("MathUtil.pas"), kMathUtilComment,
      [](QByteArray&, QByteArray&, QByteArray& mathUtil) {
