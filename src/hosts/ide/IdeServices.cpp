@@ -369,10 +369,6 @@ bool TIdeServices::CloseModule(const TIdeBufferPtr& buffer) {
   return loaded;
 }
 
-void TIdeServices::Discard(const TIdeBufferPtr& buffer) {
-  CloseModule(buffer);
-}
-
 void TIdeServices::OpenProject(const std::string& projectFile, const std::string& projectText,
                                const std::vector<std::string>& units) {
   CloseProject();

@@ -20,6 +20,9 @@
 // once, but its file stays on disk until the restored unit and the project
 // file that no longer names it are both saved: until then the module's file is
 // where the comments are on disk, so neither a discard nor a crash loses them.
+// A restored unit whose tab is closed unsaved, or that is saved as it was
+// before Re-Comment (the restoration undone), brings the module back into the
+// project instead. The restored unit is the buffer a writer changed last.
 //
 // Everything runs on the user-interface thread.
 #pragma once
@@ -110,9 +113,6 @@ class TIdeServices : public hostintf::TIToolServices {
   // Renames a buffer's file (as "save as"), saves it and fires ncModuleRenamed
   // to its notifiers and to the project's.
   bool SaveAs(const TIdeBufferPtr& buffer, const std::string& newName);
-  // Drops what a buffer's editor holds unsaved: its tab closes. A restored
-  // unit dropped so puts its commenting module back into the project.
-  void Discard(const TIdeBufferPtr& buffer);
   // The buffer of `fileName` (letter case not told apart), or null.
   TIdeBufferPtr Find(const std::string& fileName) const;
   // The buffer of an open editor.
@@ -177,7 +177,10 @@ class TIdeServices : public hostintf::TIToolServices {
   // --- Used by the host's own objects -----------------------------------------
   // Makes `bytes` the buffer's text (one undo step), opening a tab for it.
   void Rewrite(const TIdeBufferPtr& buffer, std::string_view bytes);
-  // Closes the buffer's editor (TIModuleInterface::Close): asks nothing.
+  // Closes the buffer's tab, dropping what it holds unsaved, and asks
+  // nothing (TIModuleInterface::Close, a tab closed). A restored unit dropped
+  // so puts its commenting module back into the project. False when nothing
+  // was open.
   bool CloseModule(const TIdeBufferPtr& buffer);
 
  protected:
