@@ -214,6 +214,12 @@ TEST_F(IdeHostTest, TheModulesFileGoesWhenTheUnitAndTheProjectAreSaved) {
   ASSERT_TRUE(Services().Save(Buffer("Greeter.pas")));
   EXPECT_EQ(Disk("Greeter.pas"), FOriginalGreeter);
   EXPECT_TRUE(OnDisk("Unit1.pas")) << "the project file on disk still names it";
+  FBoxes.UnsavedAnswer = QMessageBox::Cancel;
+  EXPECT_FALSE(FIde->close());
+  ASSERT_EQ(FBoxes.Shown().size(), 1u);
+  EXPECT_NE(FBoxes.Shown()[0].Informative.find("Greeter.pas has its comments back on disk"),
+            std::string::npos)
+      << FBoxes.Shown()[0].Informative;
   ASSERT_TRUE(Services().Save(Buffer("Demo.dpr")));
   EXPECT_FALSE(OnDisk("Unit1.pas"));
   EXPECT_EQ(Disk("Demo.dpr"), FOriginalProject);

@@ -457,12 +457,17 @@ QString TIdeWindow::UnsavedSummary() const {
     if (!pending.ProjectSaved && FServices->Project())
       waiting << NameOf(FServices->Project()->FileName);
     const QString unit = pending.UnitFile.empty() ? tr("its unit") : NameOf(pending.UnitFile);
-    summary +=
-        QStringLiteral("\n\n") +
-        tr("Re-Comment put the comments of %1 back in the editor only: on disk they are still "
-           "in %2. Save All saves %3, then deletes %2. Discard keeps %2 and its comments, and "
-           "leaves %1 on disk without them.")
-            .arg(unit, module, waiting.join(tr(" and ")));
+    summary += QStringLiteral("\n\n");
+    if (!pending.UnitSaved) {
+      summary += tr("Re-Comment put the comments of %1 back in the editor only: on disk they "
+                    "are still in %2. Save All saves %3, then deletes %2. Discard keeps %2 and "
+                    "its comments, and leaves %1 on disk without them.")
+                     .arg(unit, module, waiting.join(tr(" and ")));
+    } else {
+      summary += tr("%1 has its comments back on disk. Save All saves %3, which no longer "
+                    "names %2, then deletes %2. Discard keeps %2, which %3 on disk still names.")
+                     .arg(unit, module, waiting.join(tr(" and ")));
+    }
   }
   return summary;
 }
