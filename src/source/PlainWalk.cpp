@@ -91,7 +91,7 @@ class TPlainWalk {
     if (FEndSeen || !FReader.AtEntry()) return true;
     record::TFields next;
     next.Kind = ckNone;
-    FReader.ReadRecord(next);
+    FReader.ReadHead(next);
     if (next.Kind == ckEnd) return true;
     FRecord = next;
     return Stop(TReCommentStop::rsUnplacedEntry, FUnit.size(), 0);
@@ -118,16 +118,20 @@ class TPlainWalk {
       FRecord.Number = 0;
       return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
     }
-    FReader.ReadRecord(FRecord);  // an unreadable record leaves the last one's fields
+    const size_t entryAt = FReader.Cursor();
     std::string_view text;
-    const bool complete = FReader.ReadText(FRecord, text);
+    // An unreadable record leaves the last one's fields.
+    const bool whole = FReader.ReadHead(FRecord) && FReader.ReadText(FRecord, text);
     if (FRecord.Kind == ckEnd) {
       if (FRecord.Number != marker) return Stop(TReCommentStop::rsWrongEndNumber, at, marker);
       FEndSeen = true;
       return true;
     }
     if (FRecord.Number != marker) return Stop(TReCommentStop::rsMismatch, at, marker);
-    if (!complete) return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
+    if (!whole) {
+      FStop.ModuleOffset = static_cast<int64_t>(entryAt);
+      return Stop(TReCommentStop::rsDamagedEntry, at, marker);
+    }
     switch (FRecord.Kind) {
       case ckLine:
         FOut.append("//").append(text);
@@ -160,6 +164,7 @@ class TPlainWalk {
 bool Plain(std::string_view stripped, std::string_view module, std::string& restored,
            TReCommentStop& stop) {
   restored.clear();
+  stop = TReCommentStop();
   record::TEntryReader reader(module);
   if (!reader.SkipHeader()) {
     stop.Reason = TReCommentStop::rsNoEntries;

@@ -46,8 +46,9 @@ bool SameBytes(const char* a, const char* b) {
 
 // The fast reading of an entry as UnComment writes it: "(*" number ","
 // name "," length "*)" CR LF, the text in quotes, CR LF, and then the next
-// record or the footer. It must agree with record::TEntryReader, which reads
-// every other entry.
+// entry's head as UnComment writes it, numbered one more, or after the end
+// record the footer. Whatever it takes must read the same through
+// record::TEntryReader, which reads every other entry.
 struct TStandardEntry {
   static constexpr size_t kHead = record::kHead;  // up to the text
   static constexpr size_t kTail = record::kTail.size();
@@ -71,6 +72,13 @@ constexpr std::array<char, size> Joined(std::string_view a, std::string_view b) 
 constexpr auto kTailOpen = Joined<5>(record::kTail, record::kOpen);  // "'\r\n(*"
 static_assert(record::kFooterStart.size() == 8);
 
+// Whether a head as UnComment writes it stands at `r`, which has kHead bytes.
+template <class TFinder>
+bool IsStandardHead(const char* r) {
+  const int kind = record::KindByLetter(r[record::kNameAt + 1]);
+  return kind >= 0 && TFinder::template Fits<record::kHead>(r, record::kHeadPatterns[kind].data());
+}
+
 // Looks at the entry at `r`, with `left` bytes of the module from there,
 // without moving on. False when it is anything but standard; the reader then
 // reads it, as it would this one, to the same result.
@@ -78,24 +86,28 @@ template <class TFinder>
 bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
   constexpr size_t kHead = TStandardEntry::kHead;
   constexpr size_t kTail = TStandardEntry::kTail;
-  if (left < kHead + kTail + 2) return false;
-  const int kind = record::KindByLetter(r[record::kNameAt + 1]);
-  if (kind < 0 || !TFinder::template Fits<kHead>(r, record::kHeadPatterns[kind].data())) {
-    return false;
-  }
-  // The number is only checked here: the marker is matched by its digits,
+  if (left < kHead + kTail + 2 || !IsStandardHead<TFinder>(r)) return false;
+  // The number's digits are all that is kept: the marker is matched by them,
   // and its value is worked out when it is asked for.
   const uint64_t digits = LoadBytes<8>(r + record::kNumberAt);
   const uint32_t length = scan::EightDigitsValue(LoadBytes<8>(r + record::kLengthAt));
   if (left - kHead - kTail - 2 < length) return false;
-  // Mostly another record follows; the footer, once.
   const char* const close = r + kHead + length;
-  if (!SameBytes<5>(close, kTailOpen.data()) &&
-      !(SameBytes<kTail>(close, record::kTail.data()) && left - kHead - kTail - length >= 8 &&
-        SameBytes<8>(close + kTail, record::kFooterStart.data()))) {
+  const char* const next = close + kTail;
+  const size_t after = left - kHead - length - kTail;
+  const auto kind = static_cast<TCommentKind>(record::KindByLetter(r[record::kNameAt + 1]));
+  if (SameBytes<5>(close, kTailOpen.data())) {
+    // Mostly another entry follows, numbered one more.
+    if (after < kHead || !IsStandardHead<TFinder>(next) ||
+        scan::EightDigitsValue(LoadBytes<8>(next + record::kNumberAt)) !=
+            scan::EightDigitsValue(digits) + 1) {
+      return false;
+    }
+  } else if (!(kind == ckEnd && SameBytes<kTail>(close, record::kTail.data()) && after >= 8 &&
+               SameBytes<8>(next, record::kFooterStart.data()))) {
     return false;
   }
-  entry.kind = static_cast<TCommentKind>(kind);
+  entry.kind = kind;
   entry.length = length;
   entry.text = r + kHead;
   entry.digits = digits;
@@ -301,13 +313,14 @@ struct TWalk {
   template <class TFinder>
   bool Place(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
-    Record();  // ReadRecord leaves it as it is when it cannot read one
+    Record();  // ReadHead leaves it as it is when it cannot read one
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
     std::string_view text;
     TStandardEntry entry;
-    bool complete = PeekStandardEntry<TFinder>(moduleBegin + reader.Cursor(),
-                                               reader.Text().size() - reader.Cursor(), entry);
-    if (complete) {
+    const size_t entryAt = reader.Cursor();
+    bool whole = PeekStandardEntry<TFinder>(moduleBegin + reader.Cursor(),
+                                            reader.Text().size() - reader.Cursor(), entry);
+    if (whole) {
       reader.MoveTo(reader.Cursor() + entry.size);
       record.Number = entry.Number();
       record.Kind = entry.kind;
@@ -318,8 +331,7 @@ struct TWalk {
         record.Number = 0;
         return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
       }
-      reader.ReadRecord(record);
-      complete = reader.ReadText(record, text);
+      whole = reader.ReadHead(record) && reader.ReadText(record, text);
     }
     if (record.Kind == ckEnd) {
       if (record.Number != marker) return Stop(TReCommentStop::rsWrongEndNumber, at, marker);
@@ -327,7 +339,10 @@ struct TWalk {
       return true;
     }
     if (record.Number != marker) return Stop(TReCommentStop::rsMismatch, at, marker);
-    if (!complete) return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
+    if (!whole) {
+      stop.ModuleOffset = static_cast<int64_t>(entryAt);
+      return Stop(TReCommentStop::rsDamagedEntry, at, marker);
+    }
     if (record.Kind > ckParen) return Stop(TReCommentStop::rsUnknownKind, at, marker);
     const auto& delimiters = kDelimiters[record.Kind];
     char* o = out.Room(text.size() + 4);
@@ -337,7 +352,7 @@ struct TWalk {
     std::memcpy(o + text.size(), delimiters.close, 2);
     out.Advance(delimiters.openSize + text.size() + delimiters.closeSize);
     // Without branches: whether a line comment ends its line changes from one to the next.
-    lineClosed = (record.Kind == ckLine) & !text.empty() & (o[text.size() - 1] == '\n');
+    lineClosed = (record.Kind == ckLine) & (text.substr(text.size() - !text.empty()) == "\n");
     return true;
   }
 
@@ -478,6 +493,7 @@ namespace walk {
 bool Fast(std::string_view stripped, std::string_view module, TByteStream& restored,
           TReCommentStop& stop) {
   restored.Clear();
+  stop = TReCommentStop();
   record::TEntryReader reader(module);
   if (!reader.SkipHeader()) {
     stop.Reason = TReCommentStop::rsNoEntries;
@@ -493,7 +509,7 @@ bool Fast(std::string_view stripped, std::string_view module, TByteStream& resto
     // Entries other than the end record that no marker asked for would be lost.
     record::TFields next;
     next.Kind = ckNone;
-    reader.ReadRecord(next);
+    reader.ReadHead(next);
     if (next.Kind != ckEnd) {
       walk.SetRecord(next);
       return walk.Stop(TReCommentStop::rsUnplacedEntry, walk.end, 0);

@@ -87,68 +87,98 @@ bool TEntryReader::SkipHeader() {
   return FCursor != std::string_view::npos;
 }
 
-void TEntryReader::ReadRecord(TFields& fields) {
-  if (AtEntry()) {
-    // Up to the "*)": 24 characters on, or further for a record longer than
-    // that (a number past 99999999) or hand-written.
-    const size_t from = FCursor + kOpen.size();
-    const std::string_view within = FText.substr(0, std::min(FText.size(), from + kMaxRecord));
-    const size_t close = within.substr(std::min(within.size(), from + kRecord)).starts_with(kClose)
-                             ? from + kRecord
-                             : within.find(kClose, from);
-    if (close != std::string_view::npos) {
-      ParseRecord(FText.substr(from, close - from), fields);
-      FCursor = std::min(FText.size(), close + kClose.size() + 2);  // and its CR LF
-      return;
-    }
+size_t TEntryReader::LineBreakAt(size_t at) const {
+  if (StartsWith(at, "\r\n")) return 2;
+  return StartsWith(at, "\n") ? 1 : 0;
+}
+
+bool TEntryReader::HeadAt(size_t at, TFields& fields, size_t& textAt) const {
+  textAt = at;
+  if (!StartsWith(at, kOpen)) return false;
+  // Up to the "*)": 24 characters on, or further for a record longer than
+  // that (a number past 99999999) or written by hand.
+  const size_t from = at + kOpen.size();
+  const std::string_view within = FText.substr(0, std::min(FText.size(), from + kMaxRecord));
+  const size_t close =
+      StartsWith(from + kRecord, kClose) ? from + kRecord : within.find(kClose, from);
+  if (close == std::string_view::npos) {
+    // No "*)" near: the 24 characters after the "(*" are taken as the record,
+    // so that a marker can be told which entry it met.
+    std::string_view block = FText.substr(from, kRecord);
+    ParseRecord(block.substr(0, block.find('\0')), fields);
+    textAt = std::min(FText.size(), from + kRecord + kHeadEnd.size() - 1);
+    return false;
   }
-  // No "*)" near: the 24 characters after the "(*" are taken as the record.
-  std::string_view block = FText.substr(std::min(FCursor, FText.size()), 2 + kRecord + 2);
-  block = block.substr(0, block.find('\0'));
-  ParseRecord(block.size() > 2 ? block.substr(2, kRecord) : std::string_view(), fields);
-  FCursor = std::min(FText.size(), FCursor + 2 + kRecord + 4);
+  const bool read = ParseRecord(FText.substr(from, close - from), fields);
+  const size_t lineBreak = LineBreakAt(close + kClose.size());
+  textAt = close + kClose.size() + lineBreak;
+  if (!read || lineBreak == 0 || !StartsWith(textAt, "'")) return false;
+  ++textAt;
+  return true;
+}
+
+bool TEntryReader::KindHeadAt(size_t at, TFields& fields) const {
+  size_t textAt;
+  return HeadAt(at, fields, textAt) && fields.Kind != ckNone;
+}
+
+bool TEntryReader::ReadHead(TFields& fields) {
+  size_t textAt;
+  const bool whole = HeadAt(FCursor, fields, textAt);
+  FCursor = whole ? textAt - 1 : textAt;  // onto the opening quote
+  return whole;
 }
 
 bool TEntryReader::ReadText(const TFields& fields, std::string_view& text) {
-  // The stored length is taken when the module agrees with it: the closing
-  // quote, CR LF and the next record or the footer stand right there. So a
-  // text that holds "(*" comes back whole.
+  const size_t first = FCursor + 1;  // after the opening quote
+  text = FText.substr(std::min(first, FText.size()), 0);
+  // The stored length, when the closing quote and a line break stand after
+  // it and then the next entry or, after the end record, the footer. (A text
+  // whose line breaks were converted is shorter than its length, which would
+  // then end in a later entry, but not before the next one.)
   const int64_t length = fields.Length;
-  const size_t at = FCursor;
-  const auto startsWith = [this](size_t from, std::string_view bytes) {
-    return from <= FText.size() && FText.substr(from).starts_with(bytes);
-  };
-  if (length >= 0 && static_cast<int64_t>(FText.size() - at) >= length + 4 && FText[at] == '\'') {
-    const size_t close = at + 1 + static_cast<size_t>(length);
-    if (startsWith(close, kTail) && (startsWith(close + kTail.size(), kOpen) ||
-                                     startsWith(close + kTail.size(), kFooterStart))) {
-      text = FText.substr(at + 1, static_cast<size_t>(length));
-      FCursor = close + kTail.size();
+  if (length >= 0 && length < static_cast<int64_t>(FText.size() - std::min(first, FText.size())) &&
+      FText[first + static_cast<size_t>(length)] == '\'') {
+    const size_t close = first + static_cast<size_t>(length);
+    if (const size_t lineBreak = LineBreakAt(close + 1)) {
+      const size_t next = close + 1 + lineBreak;
+      TFields following;
+      if ((KindHeadAt(next, following) &&
+           int64_t{following.Number} == int64_t{fields.Number} + 1) ||
+          (fields.Kind == ckEnd && StartsWith(next, kFooterStart))) {
+        text = FText.substr(first, static_cast<size_t>(length));
+        FCursor = next;
+        return true;
+      }
+    }
+  }
+  // Otherwise the text runs to the closing quote and line break before the
+  // next entry's "(*" or the footer. A "(*" or "{$endif}" inside the text is
+  // text, but a whole head there means the entry is not what its record says.
+  size_t open = FText.find(kOpen, first);
+  size_t footer = FText.find(kFooterStart, first);
+  while (open != std::string_view::npos || footer != std::string_view::npos) {
+    const size_t next = std::min(open, footer);
+    const size_t lineBreak =
+        next >= 1 && FText[next - 1] == '\n' ? (next >= 2 && FText[next - 2] == '\r' ? 2 : 1) : 0;
+    if (lineBreak != 0 && next >= first + lineBreak + 1 && FText[next - lineBreak - 1] == '\'') {
+      text = FText.substr(first, next - lineBreak - 1 - first);
+      FCursor = next;
       return true;
     }
-  }
-  // Otherwise (a text edited inside the module) the text runs to the next
-  // "(*", read a byte at a time: the byte after a "(" that is no "*" is
-  // passed over with it. The quotes and line break around it are dropped.
-  size_t next = at;
-  while (next < FText.size()) {
-    if (FText[next] != '(') {
-      ++next;
-    } else if (next + 1 < FText.size() && FText[next + 1] == '*') {
-      break;
+    TFields following;
+    if (next == open && KindHeadAt(next, following)) {
+      FCursor = next;
+      return false;
+    }
+    if (next == open) {
+      open = FText.find(kOpen, next + 1);
     } else {
-      next += 2;
+      footer = FText.find(kFooterStart, next + 1);
     }
   }
-  if (next >= FText.size()) {
-    FCursor = FText.size();
-    return false;
-  }
-  const std::string_view scratch = FText.substr(at, next - at);
-  text = scratch.size() >= 5 ? scratch.substr(1, scratch.size() - 4) : std::string_view();
-  text = text.substr(0, text.find('\0'));
-  FCursor = next;
-  return true;
+  FCursor = FText.size();
+  return false;
 }
 
 }  // namespace scrivlock::source::record

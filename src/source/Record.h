@@ -138,6 +138,16 @@ bool ParseStandardRecord(const char* p, TFields& fields);
 // Reads a module's entries in order, a piece at a time, as plainly as the
 // layout allows. The walk's fast reading of standard entries must come to
 // the same result as this reader on every module.
+//
+// An entry reads as its record says when its head is whole ("(*", a record
+// that reads, "*)", a line break and the opening quote) and its text ends in
+// the closing quote, a line break and what follows the entry: the next
+// entry's whole head, numbered one more, or after the end record the footer.
+// The text is taken at its stored length when that fits; otherwise (a text
+// edited inside the module, or line breaks converted from CR LF to LF) it runs
+// to the first closing quote and line break that the next entry's "(*" or the
+// footer follows, and a whole head before that is a damaged entry. A line
+// break is CR LF or LF.
 class TEntryReader {
  public:
   explicit TEntryReader(std::string_view module) : FText(module) {}
@@ -145,14 +155,15 @@ class TEntryReader {
   // Moves onto the "(*" that opens the first entry; false when there is none.
   bool SkipHeader();
   // Whether an entry's "(*" stands at the cursor.
-  bool AtEntry() const { return FText.substr(std::min(FCursor, FText.size())).starts_with(kOpen); }
+  bool AtEntry() const { return StartsWith(FCursor, kOpen); }
 
-  // Reads the record of the entry at the cursor into `fields` and moves on to
-  // its text; a record that cannot be read leaves `fields` as they were.
-  void ReadRecord(TFields& fields);
-  // Reads the text of the entry whose record `fields` was just read, and
-  // moves on to the next entry. False when the module ends before the next
-  // entry begins.
+  // Reads the record of the entry at the cursor into `fields` (a record that
+  // cannot be read leaves them as they were) and moves on to its text. True
+  // when the head is whole.
+  bool ReadHead(TFields& fields);
+  // Reads the text of the entry whose head was just read whole, with record
+  // `fields`, and moves on to what follows the entry. False when the text
+  // does not end as the layout says.
   bool ReadText(const TFields& fields, std::string_view& text);
 
   size_t Cursor() const { return FCursor; }
@@ -160,6 +171,17 @@ class TEntryReader {
   std::string_view Text() const { return FText; }
 
  private:
+  bool StartsWith(size_t at, std::string_view bytes) const {
+    return at <= FText.size() && FText.substr(at).starts_with(bytes);
+  }
+  // The length of the line break (CR LF or LF) at `at`; 0 for none.
+  size_t LineBreakAt(size_t at) const;
+  // Reads the head at `at` as ReadHead does; `textAt` is where its text
+  // begins when it is whole.
+  bool HeadAt(size_t at, TFields& fields, size_t& textAt) const;
+  // Whether a whole head that names a kind stands at `at`; its fields.
+  bool KindHeadAt(size_t at, TFields& fields) const;
+
   std::string_view FText;
   size_t FCursor = 0;
 };

@@ -336,6 +336,10 @@ std::string TReCommentStop::Describe() const {
              " of the commenting module has no marker in the unit";
     case rsFailure:
       return "a text could not be read or written";
+    case rsDamagedEntry:
+      return "entry " + std::to_string(Entry) + " of the commenting module, at byte " +
+             std::to_string(ModuleOffset) + " of it, does not read as its record says (" + marker +
+             ")";
   }
   return {};
 }

@@ -2,6 +2,8 @@
 // result, restored bytes and stop for damaged and odd modules and edited units.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "SourceTestUtil.h"
 #include "source/Scan.h"
 
@@ -50,6 +52,19 @@ struct TModuleEdit {
 
 const TModuleEdit kModuleEdits[] = {
     {"as written", [](const std::string& m) { return m; }},
+    {"line breaks converted to LF", [](const std::string& m) { return Replaced(m, "\r\n", "\n"); }},
+    {"every other line break converted",
+     [](const std::string& m) {
+       std::string out;
+       bool convert = false;
+       for (size_t i = 0; i < m.size(); ++i) {
+         if (m.compare(i, 2, "\r\n") == 0 && (convert = !convert)) continue;
+         out += m[i];
+       }
+       return out;
+     }},
+    {"text emptied", [](const std::string& m) { return ReplacedOnce(m, "' paren '", "''"); }},
+    {"text given a (*", [](const std::string& m) { return ReplacedOnce(m, " paren ", " (* x "); }},
     {"line breaks doubled", [](const std::string& m) { return Replaced(m, "\r\n", "\r\r\n"); }},
     {"text edited longer",
      [](const std::string& m) { return ReplacedOnce(m, " paren ", " paren, longer "); }},
@@ -140,6 +155,39 @@ TEST(WalkPathsTest, FastAndPlainWalksAgreeOnDamagedModulesAndEditedUnits) {
         // Recomment holds the fast walk to the plain one; this says which case failed.
         SCOPED_TRACE(std::string(m.name) + ", " + s.name + ", finder " + std::to_string(set));
         Recomment(stripped, module);
+      }
+    }
+  });
+}
+
+TEST(WalkPathsTest, FastAndPlainWalksAgreeOnRandomDamage) {
+  const auto u = Uncomment(kUnit);
+  const std::string bytes = "{}()*/'$#,\r\n0123456789 aFKPB";
+  std::mt19937 random(4711);
+  OnEveryFinder([&](scan::TVectorSet set) {
+    for (int round = 0; round < 3000; ++round) {
+      std::string module = u.module;
+      std::string stripped = u.stripped;
+      for (int i = random() % 4; i >= 0; --i) {
+        std::string& text = random() % 3 == 0 ? stripped : module;
+        const size_t at = random() % text.size();
+        switch (random() % 3) {
+          case 0:
+            text[at] = bytes[random() % bytes.size()];
+            break;
+          case 1:
+            text.erase(at, random() % 4);
+            break;
+          default:
+            text.insert(at, 1, bytes[random() % bytes.size()]);
+        }
+      }
+      Recomment(stripped, module);
+      if (HasFailure()) {
+        ADD_FAILURE() << "finder " << set << ", round " << round << "\n"
+                      << stripped << "\n"
+                      << module;
+        return;
       }
     }
   });
