@@ -79,14 +79,29 @@ bool IsStandardHead(const char* r) {
   return kind >= 0 && TFinder::template Fits<record::kHead>(r, record::kHeadPatterns[kind].data());
 }
 
+// The eight digits of one more than the eight digits `digits` (as read from
+// text), worked out on the digits themselves; 0 past 99999999. The last
+// digits are the word's top bytes: its nines become zeros, and the digit
+// before them goes up by one.
+inline uint64_t NextDigits(uint64_t digits) {
+  constexpr uint64_t kNines = 0x3939393939393939ULL;
+  constexpr uint64_t kZeros = 0x3030303030303030ULL;
+  const uint64_t others = digits ^ kNines;
+  if (others == 0) return 0;
+  const int nines = __builtin_clzll(others) / 8;
+  const uint64_t kept = ~0ULL >> (8 * nines);
+  return ((digits & kept) + (1ULL << (8 * (7 - nines)))) | (kZeros & ~kept);
+}
+
 // Looks at the entry at `r`, with `left` bytes of the module from there,
 // without moving on. False when it is anything but standard; the reader then
-// reads it, as it would this one, to the same result.
-template <class TFinder>
+// reads it, as it would this one, to the same result. With `headChecked`,
+// the caller knows that a standard head stands at `r`.
+template <class TFinder, bool headChecked = false>
 bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
   constexpr size_t kHead = TStandardEntry::kHead;
   constexpr size_t kTail = TStandardEntry::kTail;
-  if (left < kHead + kTail + 2 || !IsStandardHead<TFinder>(r)) return false;
+  if (left < kHead + kTail + 2 || (!headChecked && !IsStandardHead<TFinder>(r))) return false;
   // The number's digits are all that is kept: the marker is matched by them,
   // and its value is worked out when it is asked for.
   const uint64_t digits = LoadBytes<8>(r + record::kNumberAt);
@@ -99,8 +114,7 @@ bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
   if (SameBytes<5>(close, kTailOpen.data())) {
     // Mostly another entry follows, numbered one more.
     if (after < kHead || !IsStandardHead<TFinder>(next) ||
-        scan::EightDigitsValue(LoadBytes<8>(next + record::kNumberAt)) !=
-            scan::EightDigitsValue(digits) + 1) {
+        LoadBytes<8>(next + record::kNumberAt) != NextDigits(digits)) {
       return false;
     }
   } else if (!(kind == ckEnd && SameBytes<kTail>(close, record::kTail.data()) && after >= 8 &&
@@ -205,11 +219,12 @@ struct TWalk {
   };
 
   // The look-ahead for the entry at `module`.
-  template <class TFinder>
+  template <class TFinder, bool headChecked = false>
   TAhead LookAt(const char* module) const {
     TAhead next;
     TStandardEntry entry;
-    if (!PeekStandardEntry<TFinder>(module, static_cast<size_t>(moduleEnd - module), entry) ||
+    if (!PeekStandardEntry<TFinder, headChecked>(module, static_cast<size_t>(moduleEnd - module),
+                                                 entry) ||
         entry.kind == ckEnd) {
       return next;
     }
@@ -297,7 +312,8 @@ struct TWalk {
     __builtin_prefetch(fast.module + kModulePrefetchAhead);
     fast.module = text + length + TStandardEntry::kTail;
     fast.kept = at + fast.ahead.width;
-    fast.ahead = LookAt<TFinder>(fast.module);
+    // The entry just put back was read as standard only with a standard head after it.
+    fast.ahead = LookAt<TFinder, true>(fast.module);
   }
 
   static constexpr size_t kModulePrefetchAhead = 2048;
