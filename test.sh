@@ -10,13 +10,13 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSCRIVLOCK_BENCH=ON
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --no-tests=error --test-dir build --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCRIVLOCK_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure -j"$jobs"
+ctest --no-tests=error --test-dir build-asan --output-on-failure -j"$jobs"
 
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DSCRIVLOCK_FUZZ=ON -DSCRIVLOCK_QT=OFF -DBUILD_TESTING=OFF
 cmake --build build-fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure -j"$jobs" -R '^fuzz\.'
+ctest --no-tests=error --test-dir build-fuzz --output-on-failure -j"$jobs" -R '^fuzz\.'
