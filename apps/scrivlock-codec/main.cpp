@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
   CLI::App app{"Makes and reads Scrivlock's encoded texts (stdin to stdout)."};
   app.footer(std::string(kPaddingHelp) +
              "\n\nExit status: 0 done; 1 the text could not be enciphered, deciphered or written\n"
-             "(the message says why); 2 a wrong command line.");
+             "(the message says why); 2 a wrong command line.\n"
+             "See scrivlock-codec(1) for more.");
+  app.set_version_flag("--version", "scrivlock-codec " SCRIVLOCK_VERSION);
   app.require_subcommand(1);
 
   std::string key;

@@ -203,7 +203,9 @@ int main(int argc, char** argv) {
       "Exit status: 0 done; 1 a unit was refused (the message says why; its files are\n"
       "unchanged); 2 an error (a wrong command line, or a folder or file that could not\n"
       "be read, locked or written).\n"
-      "With several units, each is done on its own and the worst status is returned.");
+      "With several units, each is done on its own and the worst status is returned.\n"
+      "See scrivlock(1) for more.");
+  app.set_version_flag("--version", "scrivlock " SCRIVLOCK_VERSION);
   app.require_subcommand(1, 1);
   app.fallthrough();
 

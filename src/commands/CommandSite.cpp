@@ -2,9 +2,13 @@
 
 #include <cstdio>
 
+#include "hostintf/ToolServices.h"
+
 namespace scrivlock::commands {
 
 bool TCommandSite::DeleteModuleFile(const std::string& fileName) {
+  // The host knows whether the restored unit is on disk yet.
+  if (hostintf::ToolServices) return hostintf::ToolServices->DeleteModuleFile(fileName);
   return std::remove(fileName.c_str()) == 0;
 }
 

@@ -30,9 +30,11 @@ class TCommandSite {
   virtual void ShowMessage(const std::string& text) = 0;
 
   // Deletes the file `fileName` from disk, at the end of Re-Comment. The
-  // default removes it at once; a host that saves its buffers itself may
-  // instead schedule the deletion after the restored unit is saved. The
-  // commands ignore the result.
+  // default hands it to the host (TIToolServices::DeleteModuleFile), which
+  // deletes it at once or keeps it until the restored unit is saved; without
+  // a host it removes it at once. A site over a host that saves its buffers
+  // itself may instead schedule the deletion after the restored unit is saved.
+  // The commands ignore the result.
   virtual bool DeleteModuleFile(const std::string& fileName);
 };
 

@@ -38,6 +38,7 @@ enum TFileNotification : int32_t {
 enum TEventNotification : int32_t {
   enBeforeCompile = 0,
   enAfterCompile = 1,
+  enCurrentFileChanged = 2,  // the active editor shows another file (GetCurrentFile)
 };
 
 // Bits of CreateModuleEx's flags: a flag's value is 1 << its bit.
@@ -132,6 +133,8 @@ class TIToolServices : public TInterface {
   // True when every unit was visited.
   virtual bool EnumProjectUnits(TProjectEnumProc proc, void* param) = 0;
   virtual std::string GetProjectName() = 0;
+  // The file of the active editor; empty when there is none (the default).
+  virtual std::string GetCurrentFile();
 
   // The module of `fileName` (compared without regard to letter case), opening
   // it in the editor if it is a project file not yet open; nullptr when the
@@ -160,6 +163,14 @@ class TIToolServices : public TInterface {
 
   // Shows `message` to the user as the host's own error report.
   virtual void RaiseException(const std::string& message) = 0;
+
+  // Deletes the file of a module the plug-in is done with: Re-Comment's
+  // commenting module, whose comments the restored unit's buffer now holds. A
+  // host that holds that buffer unsaved may keep the file until the buffer is
+  // on disk, so that neither a discard nor a crash loses the comments, and may
+  // take the module out of its project meanwhile. The default deletes the file
+  // at once. True when the file is gone or will go.
+  virtual bool DeleteModuleFile(const std::string& fileName);
 };
 
 }  // namespace scrivlock::hostintf

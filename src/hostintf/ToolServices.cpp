@@ -1,7 +1,17 @@
 #include "hostintf/ToolServices.h"
 
+#include <cstdio>
+
 namespace scrivlock::hostintf {
 
 TIToolServices* ToolServices = nullptr;
+
+std::string TIToolServices::GetCurrentFile() {
+  return {};
+}
+
+bool TIToolServices::DeleteModuleFile(const std::string& fileName) {
+  return std::remove(fileName.c_str()) == 0;
+}
 
 }  // namespace scrivlock::hostintf

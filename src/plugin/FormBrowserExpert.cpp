@@ -120,6 +120,7 @@ void TFormBrowserExpert::Execute() {}
 void TFormBrowserExpert::MenuClick(TIMenuItemIntf* /*sender*/) {
   ui::EnsureCommentsWindow();
   RefreshUnitList();
+  ui::Comments->SelectUnit(ToolServices->GetCurrentFile());
   ui::Comments->ShowWindow();
 }
 

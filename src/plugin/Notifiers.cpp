@@ -1,6 +1,7 @@
 #include "plugin/Notifiers.h"
 
 #include "hostintf/InterfacePtr.h"
+#include "hostintf/ToolServices.h"
 #include "plugin/FormBrowserExpert.h"
 #include "ui/Application.h"
 #include "ui/Comments.h"
@@ -27,7 +28,13 @@ void TAddInNotifier::FileNotification(TFileNotification notifyCode, const std::s
   });
 }
 
-void TAddInNotifier::EventNotification(TEventNotification /*notifyCode*/, bool& /*cancel*/) {}
+void TAddInNotifier::EventNotification(TEventNotification notifyCode, bool& /*cancel*/) {
+  ui::Guarded([&] {
+    // The list shows the unit of the active editor, when it is listed.
+    if (notifyCode == enCurrentFileChanged && ui::Comments && ToolServices)
+      ui::Comments->SelectUnit(ToolServices->GetCurrentFile());
+  });
+}
 
 void TProjectNotifier::Notify(TNotifyCode notifyCode) {
   // Detaching releases the expert's reference to this notifier; it lives to the

@@ -1,12 +1,14 @@
 // The walk that puts a commenting module's entries back at their markers.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <type_traits>
 
 #include "source/Output.h"
+#include "source/Record.h"
 #include "source/Scan.h"
 #include "source/SourceClass.h"
-#include "source/TipoNumero.h"
+#include "source/Walk.h"
 
 namespace scrivlock::source {
 namespace {
@@ -42,204 +44,90 @@ bool SameBytes(const char* a, const char* b) {
   return LoadBytes<count>(a) == LoadBytes<count>(b);
 }
 
-template <size_t N>
-bool StartsWith(std::string_view text, size_t at, const char (&prefix)[N]) {
-  return at <= text.size() && text.size() - at >= N - 1 &&
-         SameBytes<N - 1>(text.data() + at, prefix);
+// The fast reading of an entry as UnComment writes it: "(*" number ","
+// name "," length "*)" CR LF, the text in quotes, CR LF, and then the next
+// entry's head as UnComment writes it, numbered one more, or after the end
+// record the footer. Whatever it takes must read the same through
+// record::TEntryReader, which reads every other entry.
+struct TStandardEntry {
+  static constexpr size_t kHead = record::kHead;  // up to the text
+  static constexpr size_t kTail = record::kTail.size();
+  TCommentKind kind;
+  uint32_t length;
+  const char* text;
+  uint64_t digits;  // the number's eight digits as they stand in the record
+  size_t size;      // of the whole entry, up to the next one
+
+  int32_t Number() const { return static_cast<int32_t>(scan::EightDigitsValue(digits)); }
+};
+
+// The bytes of `a` and then `b`, to compare as one word.
+template <size_t size>
+constexpr std::array<char, size> Joined(std::string_view a, std::string_view b) {
+  std::array<char, size> bytes{};
+  for (size_t i = 0; i < a.size(); ++i) bytes[i] = a[i];
+  for (size_t i = 0; i < b.size(); ++i) bytes[a.size() + i] = b[i];
+  return bytes;
+}
+constexpr auto kTailOpen = Joined<5>(record::kTail, record::kOpen);  // "'\r\n(*"
+static_assert(record::kFooterStart.size() == 8);
+
+// Whether a head as UnComment writes it stands at `r`, which has kHead bytes.
+template <class TFinder>
+bool IsStandardHead(const char* r) {
+  const int kind = record::KindByLetter(r[record::kNameAt + 1]);
+  return kind >= 0 && TFinder::template Fits<record::kHead>(r, record::kHeadPatterns[kind].data());
 }
 
-// Reads the entries of a commenting module in order.
-class TModuleReader {
- public:
-  explicit TModuleReader(std::string_view module) : FText(module) {}
+// The eight digits of one more than the eight digits `digits` (as read from
+// text), worked out on the digits themselves; 0 past 99999999. The last
+// digits are the word's top bytes: its nines become zeros, and the digit
+// before them goes up by one.
+inline uint64_t NextDigits(uint64_t digits) {
+  constexpr uint64_t kNines = 0x3939393939393939ULL;
+  constexpr uint64_t kZeros = 0x3030303030303030ULL;
+  const uint64_t others = digits ^ kNines;
+  if (others == 0) return 0;
+  const int nines = __builtin_clzll(others) / 8;
+  const uint64_t kept = ~0ULL >> (8 * nines);
+  return ((digits & kept) + (1ULL << (8 * (7 - nines)))) | (kZeros & ~kept);
+}
 
-  // Moves onto the "(*" that opens the first entry; false when there is none.
-  bool SkipHeader() {
-    FCursor = FText.find("(*");
-    return FCursor != std::string_view::npos;
-  }
-  bool AtEntry() const { return StartsWith(FText, FCursor, "(*"); }
-
-  // An entry as UnComment writes it: "(*" number "," name "," length "*)"
-  // CR LF, the text in quotes, CR LF, and then the next record or the footer.
-  struct TStandardEntry {
-    static constexpr size_t kHead = 31;  // up to the text
-    static constexpr size_t kTail = 3;   // after it
-    TCommentKind kind;
-    uint32_t length;
-    const char* text;
-    uint64_t digits;  // the number's eight digits as they stand in the record
-    size_t size;      // of the whole entry, up to the next one
-
-    int32_t Number() const { return static_cast<int32_t>(scan::EightDigitsValue(digits)); }
-  };
-
-  // Looks at the entry at the cursor without moving on. False when it is
-  // anything but standard; ReadRecord and ReadText then read it, as they would
-  // this one, to the same result.
-  bool PeekStandardEntry(TStandardEntry& entry) const {
-    return PeekStandardEntry(FText.data() + FCursor, FText.size() - FCursor, entry);
-  }
-  // The same for the entry at `r`, with `left` bytes of the module from there.
-  static bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
-    constexpr size_t kHead = TStandardEntry::kHead;
-    constexpr size_t kTail = TStandardEntry::kTail;
-    if (left < kHead + kTail + 2) return false;
-    const int kind = KindByLetter(r[11]);
-    if (kind < 0 || !IsStandardHead(r, kind)) return false;
-    // The number is only checked here: the marker is matched by its digits,
-    // and its value is worked out when it is asked for.
-    const uint64_t digits = LoadBytes<8>(r + 2);
-    const uint32_t length = scan::EightDigitsValue(LoadBytes<8>(r + 18));
-    if (left - kHead - kTail - 2 < length) return false;
-    // Mostly another record follows; the footer, once.
-    const char* const close = r + kHead + length;
-    if (!SameBytes<5>(close, "'\r\n(*") &&
-        !(SameBytes<3>(close, "'\r\n") && left - kHead - kTail - length >= 8 &&
-          SameBytes<8>(close + kTail, "{$endif}"))) {
+// Looks at the entry at `r`, with `left` bytes of the module from there,
+// without moving on. False when it is anything but standard; the reader then
+// reads it, as it would this one, to the same result. With `headChecked`,
+// the caller knows that a standard head stands at `r`.
+template <class TFinder, bool headChecked = false>
+bool PeekStandardEntry(const char* r, size_t left, TStandardEntry& entry) {
+  constexpr size_t kHead = TStandardEntry::kHead;
+  constexpr size_t kTail = TStandardEntry::kTail;
+  if (left < kHead + kTail + 2 || (!headChecked && !IsStandardHead<TFinder>(r))) return false;
+  // The number's digits are all that is kept: the marker is matched by them,
+  // and its value is worked out when it is asked for.
+  const uint64_t digits = LoadBytes<8>(r + record::kNumberAt);
+  const uint32_t length = scan::EightDigitsValue(LoadBytes<8>(r + record::kLengthAt));
+  if (left - kHead - kTail - 2 < length) return false;
+  const char* const close = r + kHead + length;
+  const char* const next = close + kTail;
+  const size_t after = left - kHead - length - kTail;
+  const auto kind = static_cast<TCommentKind>(record::KindByLetter(r[record::kNameAt + 1]));
+  if (SameBytes<5>(close, kTailOpen.data())) {
+    // Mostly another entry follows, numbered one more.
+    if (after < kHead || !IsStandardHead<TFinder>(next) ||
+        LoadBytes<8>(next + record::kNumberAt) != NextDigits(digits)) {
       return false;
     }
-    entry.kind = static_cast<TCommentKind>(kind);
-    entry.length = length;
-    entry.text = r + kHead;
-    entry.digits = digits;
-    entry.size = kHead + length + kTail;
-    return true;
+  } else if (!(kind == ckEnd && SameBytes<kTail>(close, record::kTail.data()) && after >= 8 &&
+               SameBytes<8>(next, record::kFooterStart.data()))) {
+    return false;
   }
-  void Skip(const TStandardEntry& entry) { FCursor += entry.size; }
-  const char* Cursor() const { return FText.data() + FCursor; }
-  void MoveTo(const char* at) { FCursor = static_cast<size_t>(at - FText.data()); }
-
-  // Reads the index record at the cursor into `record`; an unreadable record
-  // leaves `record` as it was.
-  void ReadRecord(TTipoNumero& record) {
-    if (AtEntry()) {
-      const size_t from = FCursor + 2;
-      if (ReadStandardRecord(from, record)) {
-        FCursor = std::min(FText.size(), from + 28);  // past "*)" and its CR LF
-        return;
-      }
-      // Up to the "*)", so that a record longer than 24 characters (a number
-      // past 99999999) is read whole.
-      const size_t close =
-          StartsWith(FText, from + 24, "*)")
-              ? from + 24
-              : FText.substr(0, std::min(FText.size(), from + 40)).find("*)", from);
-      if (close != std::string_view::npos) {
-        record.FromText(FText.substr(from, close - from));
-        FCursor = std::min(FText.size(), close + 4);  // past "*)" and its CR LF
-        return;
-      }
-    }
-    std::string_view block = FText.substr(FCursor, 28);
-    block = block.substr(0, block.find('\0'));
-    record.FromText(block.size() > 2 ? block.substr(2, 24) : std::string_view());
-    FCursor = std::min(FText.size(), FCursor + 30);
-  }
-
-  // Reads the text of the entry whose record was just read. False when the
-  // module ends before the next entry begins.
-  template <class TFinder>
-  bool ReadText(const TTipoNumero& record, std::string_view& text) {
-    // The stored length is taken when the module agrees with it: the closing
-    // quote, CR LF and the next record or the footer stand right there. So a
-    // text that holds "(*" comes back whole.
-    const int64_t length = record.Length;
-    const size_t at = FCursor;
-    if (length >= 0 && static_cast<int64_t>(FText.size() - at) >= length + 4 && FText[at] == '\'') {
-      const size_t close = at + 1 + static_cast<size_t>(length);
-      if (StartsWith(FText, close, "'\r\n") &&
-          (StartsWith(FText, close + 3, "(*") || StartsWith(FText, close + 3, "{$endif}"))) {
-        text = FText.substr(at + 1, static_cast<size_t>(length));
-        FCursor = close + 3;
-        return true;
-      }
-    }
-    // Otherwise (a text edited inside the module) the text runs to the next
-    // "(*", and the quotes and line break around it are dropped.
-    const char* const begin = FText.data();
-    const char* const end = begin + FText.size();
-    const char* q = TFinder::Find(begin + at, end, '(');
-    while (q < end && !(q + 1 < end && q[1] == '*')) q = TFinder::Find(q + 2, end, '(');
-    if (q >= end) {
-      FCursor = FText.size();
-      return false;
-    }
-    const std::string_view scratch(begin + at, static_cast<size_t>(q - (begin + at)));
-    text = scratch.size() >= 5 ? scratch.substr(1, scratch.size() - 4) : std::string_view();
-    text = text.substr(0, text.find('\0'));
-    FCursor = static_cast<size_t>(q - begin);
-    return true;
-  }
-
- private:
-  // The record as UnComment writes it, "00000001,Keys  ,00000006*)", read in a
-  // few moves; anything else is left to TTipoNumero::FromText.
-  bool ReadStandardRecord(size_t from, TTipoNumero& record) const {
-    if (FText.size() - from < 26 || FText[from + 24] != '*' || FText[from + 25] != ')') {
-      return false;
-    }
-    const char* text = FText.data() + from;
-    uint32_t number;
-    uint32_t length;
-    if (!scan::ReadEightDigits(text, number) || !scan::ReadEightDigits(text + 16, length)) {
-      return false;
-    }
-    const int kind = KindOf(text + 8);
-    if (kind < 0) return false;
-    record.Number = static_cast<int32_t>(number);
-    record.Kind = static_cast<TCommentKind>(kind);
-    record.Length = static_cast<int32_t>(length);
-    return true;
-  }
-
-  // The kind names differ in the low bits of their first letter, which pick
-  // the one name to compare: a chain of tests would guess wrong whenever the
-  // kind changes. -1 for a letter that begins no name.
-  static int KindByLetter(char letter) {
-    static_assert(ckLine == 0 && ckBrace == 1 && ckParen == 2 && ckEnd == 3);
-    // 'P' & 15 is 0, 'B' & 15 is 2, 'F' & 15 is 6, 'K' & 15 is 11.
-    static constexpr int8_t kByLetter[16] = {2,  -1, 0,  -1, -1, -1, 3,  -1,
-                                             -1, -1, -1, 1,  -1, -1, -1, -1};
-    return kByLetter[letter & 15];
-  }
-  static constexpr char kNames[4][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,"};
-
-  // The kind whose name stands at `p` with its commas, ",Keys  ,", or -1.
-  static int KindOf(const char* p) {
-    const int kind = KindByLetter(p[1]);
-    return kind >= 0 && SameBytes<8>(p, kNames[kind]) ? kind : -1;
-  }
-
-  // Whether the 31 bytes at `r` are a standard entry's head of kind `kind`,
-  // "(*00000001,Keys  ,00000006*)" CR LF and the opening quote.
-  static bool IsStandardHead(const char* r, int kind) {
-#if defined(SCRIVLOCK_X86)
-    // Each byte XOR its template is 0 where the template's byte is fixed and
-    // the digit's value where it stands for a digit ("0"), so taking off the
-    // most each may be (0 or 9) leaves nothing when the head is sound. The
-    // name's last bytes, "  ,", are the same for every kind.
-    static constexpr char kLow[4][17] = {"(*00000000,Bars ", "(*00000000,Keys ", "(*00000000,Pars ",
-                                         "(*00000000,Fin  "};
-    static constexpr char kHigh[17] = "  ,00000000*)\r\n'";
-    alignas(16) static constexpr uint8_t kLowSlack[16] = {0, 0, 9, 9, 9, 9, 9, 9, 9, 9};
-    alignas(16) static constexpr uint8_t kHighSlack[16] = {0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9};
-    const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
-    const __m128i low = _mm_subs_epu8(_mm_xor_si128(load(r), load(kLow[kind])), load(kLowSlack));
-    const __m128i high = _mm_subs_epu8(_mm_xor_si128(load(r + 15), load(kHigh)), load(kHighSlack));
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(low, high), _mm_setzero_si128())) ==
-           0xFFFF;
-#else
-    uint32_t value;
-    return SameBytes<2>(r, "(*") && SameBytes<5>(r + 26, "*)\r\n'") &&
-           SameBytes<8>(r + 10, kNames[kind]) && scan::ReadEightDigits(r + 2, value) &&
-           scan::ReadEightDigits(r + 18, value);
-#endif
-  }
-
-  std::string_view FText;
-  size_t FCursor = 0;
-};
+  entry.kind = kind;
+  entry.length = length;
+  entry.text = r + kHead;
+  entry.digits = digits;
+  entry.size = kHead + length + kTail;
+  return true;
+}
 
 // The marker that ends the text exactly, if one does: the end marker stays at
 // the very end even when a literal left open runs up to it.
@@ -258,35 +146,36 @@ enum TWalkState { wsCode, wsString, wsBrace, wsParen, wsLine };
 // same states as the scan, so that a quote inside a comment opens no literal
 // and "{#" inside a literal is no marker.
 struct TWalk {
-  TWalk(std::string_view stripped, TModuleReader& reader, std::string_view module, TOutput& out,
-        TReCommentStop& stop)
+  TWalk(std::string_view stripped, record::TEntryReader& reader, TOutput& out, TReCommentStop& stop)
       : begin(stripped.data()),
         end(stripped.data() + stripped.size()),
         reader(reader),
-        moduleEnd(module.data() + module.size()),
+        moduleBegin(reader.Text().data()),
+        moduleEnd(reader.Text().data() + reader.Text().size()),
         out(out),
         stop(stop) {}
 
   const char* const begin;
   const char* const end;
-  TModuleReader& reader;
+  record::TEntryReader& reader;
+  const char* const moduleBegin;
   const char* const moduleEnd;
   TOutput& out;
   TReCommentStop& stop;
 
   // The record of the last entry read. The number of one put back by
   // PlaceNext is worked out only when it is asked for.
-  TTipoNumero record;
+  record::TFields record;
   uint64_t recordDigits = 0;
   bool numberPending = false;
-  TTipoNumero& Record() {
+  record::TFields& Record() {
     if (numberPending) {
       record.Number = static_cast<int32_t>(scan::EightDigitsValue(recordDigits));
       numberPending = false;
     }
     return record;
   }
-  void SetRecord(const TTipoNumero& read) {
+  void SetRecord(const record::TFields& read) {
     record = read;
     numberPending = false;
   }
@@ -330,10 +219,12 @@ struct TWalk {
   };
 
   // The look-ahead for the entry at `module`.
+  template <class TFinder, bool headChecked = false>
   TAhead LookAt(const char* module) const {
     TAhead next;
-    TModuleReader::TStandardEntry entry;
-    if (!TModuleReader::PeekStandardEntry(module, static_cast<size_t>(moduleEnd - module), entry) ||
+    TStandardEntry entry;
+    if (!PeekStandardEntry<TFinder, headChecked>(module, static_cast<size_t>(moduleEnd - module),
+                                                 entry) ||
         entry.kind == ckEnd) {
       return next;
     }
@@ -366,8 +257,9 @@ struct TWalk {
   char* fastStart = nullptr;
   const char* lastPlaced = nullptr;
 
+  template <class TFinder>
   TFast TakeFast() {
-    TFast fast{kept, nullptr, reader.Cursor(), TAhead()};
+    TFast fast{kept, nullptr, moduleBegin + reader.Cursor(), TAhead()};
     fastStart = nullptr;
     lastPlaced = nullptr;
     // Room for all that is left, made once: an entry takes up more of the
@@ -378,18 +270,18 @@ struct TWalk {
         static_cast<size_t>(end - kept) + static_cast<size_t>(moduleEnd - fast.module);
     if (!endSeen && left <= static_cast<size_t>(TByteStream::kMaxSize) - out.Size()) {
       fast.cursor = fastStart = out.Room(left);
-      fast.ahead = LookAt(fast.module);
+      fast.ahead = LookAt<TFinder>(fast.module);
     }
     return fast;
   }
+  template <class TFinder>
   void GiveBackFast(const TFast& fast) {
     out.Advance(static_cast<size_t>(fast.cursor - fastStart));
-    reader.MoveTo(fast.module);
+    reader.MoveTo(static_cast<size_t>(fast.module - moduleBegin));
     kept = fast.kept;
-    TModuleReader::TStandardEntry last;
+    TStandardEntry last;
     if (lastPlaced != nullptr &&
-        TModuleReader::PeekStandardEntry(lastPlaced, static_cast<size_t>(moduleEnd - lastPlaced),
-                                         last)) {
+        PeekStandardEntry<TFinder>(lastPlaced, static_cast<size_t>(moduleEnd - lastPlaced), last)) {
       record.Kind = last.kind;
       record.Length = static_cast<int32_t>(last.length);
       recordDigits = last.digits;
@@ -400,6 +292,7 @@ struct TWalk {
   // Copies the text up to `at`, where the marker of the looked-ahead entry
   // stands, and puts that entry there: what Place does for it, less the checks
   // that looking ahead has made.
+  template <class TFinder>
   void PlaceNext(TFast& fast, const char* at) {
     const auto run = static_cast<size_t>(at - fast.kept);
     const size_t length = fast.ahead.length;
@@ -409,7 +302,7 @@ struct TWalk {
     o += run;
     std::memcpy(o, delimiters.open, 2);
     o += delimiters.openSize;
-    const char* const text = fast.module + TModuleReader::TStandardEntry::kHead;
+    const char* const text = fast.module + TStandardEntry::kHead;
     TOutput::CopyTo(o, text, length, moduleEnd);
     std::memcpy(o + length, delimiters.close, 2);
     fast.cursor = o + length + delimiters.closeSize;
@@ -417,9 +310,10 @@ struct TWalk {
     // The module is read as a second stream beside the text, in steps too
     // uneven for the hardware to run far enough ahead on its own.
     __builtin_prefetch(fast.module + kModulePrefetchAhead);
-    fast.module = text + length + TModuleReader::TStandardEntry::kTail;
+    fast.module = text + length + TStandardEntry::kTail;
     fast.kept = at + fast.ahead.width;
-    fast.ahead = LookAt(fast.module);
+    // The entry just put back was read as standard only with a standard head after it.
+    fast.ahead = LookAt<TFinder, true>(fast.module);
   }
 
   static constexpr size_t kModulePrefetchAhead = 2048;
@@ -435,13 +329,15 @@ struct TWalk {
   template <class TFinder>
   bool Place(const char* at, int32_t marker) {
     out.Copy(kept, at, end);
-    Record();  // ReadRecord leaves it as it is when it cannot read one
+    Record();  // ReadHead leaves it as it is when it cannot read one
     if (endSeen) return Stop(TReCommentStop::rsAfterEnd, at, marker);
     std::string_view text;
-    TModuleReader::TStandardEntry entry;
-    bool complete = reader.PeekStandardEntry(entry);
-    if (complete) {
-      reader.Skip(entry);
+    TStandardEntry entry;
+    const size_t entryAt = reader.Cursor();
+    bool whole = PeekStandardEntry<TFinder>(moduleBegin + reader.Cursor(),
+                                            reader.Text().size() - reader.Cursor(), entry);
+    if (whole) {
+      reader.MoveTo(reader.Cursor() + entry.size);
       record.Number = entry.Number();
       record.Kind = entry.kind;
       record.Length = static_cast<int32_t>(entry.length);
@@ -451,8 +347,7 @@ struct TWalk {
         record.Number = 0;
         return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
       }
-      reader.ReadRecord(record);
-      complete = reader.ReadText<TFinder>(record, text);
+      whole = reader.ReadHead(record) && reader.ReadText(record, text);
     }
     if (record.Kind == ckEnd) {
       if (record.Number != marker) return Stop(TReCommentStop::rsWrongEndNumber, at, marker);
@@ -460,7 +355,10 @@ struct TWalk {
       return true;
     }
     if (record.Number != marker) return Stop(TReCommentStop::rsMismatch, at, marker);
-    if (!complete) return Stop(TReCommentStop::rsNoEntryLeft, at, marker);
+    if (!whole) {
+      stop.ModuleOffset = static_cast<int64_t>(entryAt);
+      return Stop(TReCommentStop::rsDamagedEntry, at, marker);
+    }
     if (record.Kind > ckParen) return Stop(TReCommentStop::rsUnknownKind, at, marker);
     const auto& delimiters = kDelimiters[record.Kind];
     char* o = out.Room(text.size() + 4);
@@ -470,7 +368,7 @@ struct TWalk {
     std::memcpy(o + text.size(), delimiters.close, 2);
     out.Advance(delimiters.openSize + text.size() + delimiters.closeSize);
     // Without branches: whether a line comment ends its line changes from one to the next.
-    lineClosed = (record.Kind == ckLine) & !text.empty() & (o[text.size() - 1] == '\n');
+    lineClosed = (record.Kind == ckLine) & (text.substr(text.size() - !text.empty()) == "\n");
     return true;
   }
 
@@ -485,30 +383,30 @@ struct TWalk {
     // any open they hold.
     const char* const blocksEnd = end - std::min<std::ptrdiff_t>(end - begin, 8);
     uint64_t inside = 0;
-    TFast fast = TakeFast();
+    TFast fast = TakeFast<TFinder>();
     for (uint64_t opens; (opens = scan::NextOpens<TFinder>(p, blocksEnd, inside)) != 0;
          p += scan::kBlock) {
       // A marker holds no special byte, so the block's other bits still stand.
       for (; opens; opens &= opens - 1) {
         const char* q = p + __builtin_ctzll(opens);
         if (fast.ahead.At(q)) {
-          PlaceNext(fast, q);
+          PlaceNext<TFinder>(fast, q);
           continue;
         }
         if (q[0] == '(' && q + 2 < end && q[2] == '$') continue;  // a directive: its text is code
-        GiveBackFast(fast);
+        GiveBackFast<TFinder>(fast);
         int32_t number;
         if (const size_t length = scan::MatchMarker(q, end, number)) {
           if (!Place<TFinder>(q, number)) return false;
           kept = q + length;
-          fast = TakeFast();
+          fast = TakeFast<TFinder>();
         } else {
           p = q;
           return true;
         }
       }
     }
-    GiveBackFast(fast);
+    GiveBackFast<TFinder>(fast);
     literal = inside != 0;
     return true;
   }
@@ -606,35 +504,45 @@ struct TWalk {
 
 }  // namespace
 
+namespace walk {
+
+bool Fast(std::string_view stripped, std::string_view module, TByteStream& restored,
+          TReCommentStop& stop) {
+  restored.Clear();
+  stop = TReCommentStop();
+  record::TEntryReader reader(module);
+  if (!reader.SkipHeader()) {
+    stop.Reason = TReCommentStop::rsNoEntries;
+    return false;
+  }
+  restored.Reserve(static_cast<int64_t>(stripped.size() + module.size()));
+  TOutput out(restored);
+  TWalk walk(stripped, reader, out, stop);
+  const bool whole = scan::Dispatch(walk);
+  out.Finish();
+  if (!whole) return false;
+  if (!walk.endSeen && reader.AtEntry()) {
+    // Entries other than the end record that no marker asked for would be lost.
+    record::TFields next;
+    next.Kind = ckNone;
+    reader.ReadHead(next);
+    if (next.Kind != ckEnd) {
+      walk.SetRecord(next);
+      return walk.Stop(TReCommentStop::rsUnplacedEntry, walk.end, 0);
+    }
+  }
+  restored.Seek(restored.Size());
+  return true;
+}
+
+}  // namespace walk
+
 bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored) {
   FLastStop = TReCommentStop();
   try {
     stripped.Seek(0);
     module.Seek(0);
-    restored.Clear();
-    TModuleReader reader(module.View());
-    if (!reader.SkipHeader()) {
-      FLastStop.Reason = TReCommentStop::rsNoEntries;
-      return false;
-    }
-    restored.Reserve(stripped.Size() + module.Size());
-    TOutput out(restored);
-    TWalk walk(stripped.View(), reader, module.View(), out, FLastStop);
-    const bool whole = scan::Dispatch(walk);
-    out.Finish();
-    if (!whole) return false;
-    if (!walk.endSeen && reader.AtEntry()) {
-      // Entries other than the end record that no marker asked for would be lost.
-      TTipoNumero next;
-      next.Kind = ckNone;
-      reader.ReadRecord(next);
-      if (next.Kind != ckEnd) {
-        walk.SetRecord(next);
-        return walk.Stop(TReCommentStop::rsUnplacedEntry, walk.end, 0);
-      }
-    }
-    restored.Seek(restored.Size());
-    return true;
+    return walk::Fast(stripped.View(), module.View(), restored, FLastStop);
   } catch (...) {
     FLastStop.Reason = TReCommentStop::rsFailure;
     return false;

@@ -1,28 +1,45 @@
 #include "source/Scan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 namespace scrivlock::source::scan {
 
+namespace {
+
+// The widest set the processor has.
+TVectorSet Widest() {
 #if defined(SCRIVLOCK_X86)
-TVectorSet VectorSet() {
-  // Asked on first use, not at load. Every processor with AVX2 has PCLMUL too,
-  // but it is asked all the same.
-  static const TVectorSet set = [] {
+  // Every processor with AVX2 has PCLMUL too, but it is asked all the same.
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul") ? vsAvx2 : vsSse2;
+#else
+  return vsNone;
+#endif
+}
+
+// Asked on first use, not at load.
+TVectorSet& Chosen() {
+  static TVectorSet set = [] {
     const char* choice = std::getenv("SCRIVLOCK_SIMD");
     const std::string_view narrower = choice != nullptr ? choice : "";
     if (narrower == "none") return vsNone;
-    if (narrower == "sse2" || !__builtin_cpu_supports("avx2") ||
-        !__builtin_cpu_supports("pclmul")) {
-      return vsSse2;
-    }
-    return vsAvx2;
+    if (narrower == "sse2") return std::min(vsSse2, Widest());
+    return Widest();
   }();
   return set;
 }
-#endif
+
+}  // namespace
+
+TVectorSet VectorSet() {
+  return Chosen();
+}
+
+TVectorSet UseVectorSet(TVectorSet set) {
+  return Chosen() = std::min(set, Widest());
+}
 
 size_t MatchLongMarker(const char* p, const char* end, int32_t& number) {
   if (end - p < 4 || p[0] != '{' || p[1] != '#') return 0;

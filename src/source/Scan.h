@@ -7,6 +7,7 @@
 // stop.
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,11 @@
 #endif
 
 namespace scrivlock::source::scan {
+
+// Text is read and written a word at a time here and in the walk (digits,
+// markers, a record's pieces), each word's first byte being its lowest.
+static_assert(std::endian::native == std::endian::little,
+              "the word-at-a-time reads and writes of text take the first byte as the lowest");
 
 // Code state changes only at a quote, a "{", a "(*" or a "//"; a "(" or "/"
 // without its partner (a call, a division) is ordinary code.
@@ -40,7 +46,10 @@ inline bool IsSpecial(const char* p, const char* end) {
 //   Odd(lanes): whether an odd number of quotes was added to `lanes`;
 //   Quotes(p, lanes): bit i set for each quote at p + i of the 64 bytes at p,
 //     the block last added to `lanes`;
-//   Parity(bits): bit i set when an odd number of bits stand at or below i.
+//   Parity(bits): bit i set when an odd number of bits stand at or below i;
+//   Fits<N>(p, pattern): whether each of the N (17 to 32) bytes at `p` is
+//     the pattern's byte, or a decimal digit where the pattern holds "0" (the
+//     rule of record::kHeadPatterns).
 struct TScalarFinder {
   static const char* Special(const char* p, const char* end) {
     while (p < end && !IsSpecial(p, end)) ++p;
@@ -75,6 +84,14 @@ struct TScalarFinder {
   }
   static bool Odd(const TLanes& lanes) { return __builtin_parityll(lanes.all) != 0; }
   static uint64_t Quotes(const char*, const TLanes& lanes) { return lanes.last; }
+  template <size_t N>
+  static bool Fits(const char* p, const char* pattern) {
+    bool fits = true;
+    for (size_t i = 0; i < N; ++i) {
+      fits &= p[i] == pattern[i] || (pattern[i] == '0' && p[i] >= '0' && p[i] <= '9');
+    }
+    return fits;
+  }
 };
 
 #if defined(SCRIVLOCK_X86)
@@ -137,7 +154,7 @@ struct TSse2Finder {
     }
     return opens;
   }
-  static bool Odd(TLanes lanes) { return __builtin_parity(_mm_movemask_epi8(lanes)) != 0; }
+  static bool Odd(const TLanes& lanes) { return __builtin_parity(_mm_movemask_epi8(lanes)) != 0; }
   static uint64_t Quotes(const char* p, const TLanes&) {
     uint64_t quotes = 0;
     for (int i = 0; i < 64; i += 16) {
@@ -147,6 +164,25 @@ struct TSse2Finder {
                 << i;
     }
     return quotes;
+  }
+  // Two loads of 16 that overlap cover the N bytes. A byte XOR the pattern's
+  // is 0 where they are the same, and 0 to 9 for a digit where the pattern
+  // holds "0" ("0" to "9" differ in the low four bits only), so taking off 9
+  // there, and nothing elsewhere, leaves 0 in each byte that fits. (The 9s
+  // are worked out from the pattern: a constant table of them, passed in,
+  // was folded away by GCC 12 at -O3 in a copy made for constant arguments.)
+  template <size_t N>
+  static bool Fits(const char* p, const char* pattern) {
+    static_assert(N > 16 && N <= 32);
+    const auto fits = [](const char* at, const char* in) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const __m128i wanted = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+      const __m128i slack =
+          _mm_and_si128(_mm_cmpeq_epi8(wanted, _mm_set1_epi8('0')), _mm_set1_epi8(9));
+      return _mm_subs_epu8(_mm_xor_si128(bytes, wanted), slack);
+    };
+    const __m128i off = _mm_or_si128(fits(p, pattern), fits(p + N - 16, pattern + N - 16));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(off, _mm_setzero_si128())) == 0xFFFF;
   }
 };
 
@@ -231,7 +267,7 @@ struct TAvx2Finder {
     }
     return halves[0] | static_cast<uint64_t>(halves[1]) << 32;
   }
-  __attribute__((target("avx2"))) static bool Odd(TLanes lanes) {
+  __attribute__((target("avx2"))) static bool Odd(const TLanes& lanes) {
     return __builtin_parity(static_cast<unsigned>(_mm256_movemask_epi8(lanes))) != 0;
   }
   __attribute__((target("avx2"))) static uint64_t Quotes(const char* p, const TLanes&) {
@@ -242,15 +278,26 @@ struct TAvx2Finder {
         _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), quote)));
     return low | high << 32;
   }
+  template <size_t N>
+  __attribute__((target("avx2"))) static bool Fits(const char* p, const char* pattern) {
+    return TSse2Finder::Fits<N>(p, pattern);
+  }
 };
+#endif
 
 enum TVectorSet { vsNone, vsSse2, vsAvx2 };
-// The widest set the processor has. SCRIVLOCK_SIMD=sse2 or =none keeps the
-// scan to a narrower one, so that each can be tested and measured on one
-// machine.
+// The set Dispatch runs: the widest the processor has. SCRIVLOCK_SIMD=sse2 or
+// =none keeps the scan to a narrower one, so that each can be tested and
+// measured on one machine. (Elsewhere than on x86, vsNone.)
 TVectorSet VectorSet();
+// For tests and fuzzing: from now on Dispatch runs `set`, or the widest the
+// processor has if that is narrower; returns the set it will run. Not for
+// use while a scan or walk runs on another thread.
+TVectorSet UseVectorSet(TVectorSet set);
 
-// Runs work.Run<TFinder>() with the widest finder. `flatten` inlines the whole
+#if defined(SCRIVLOCK_X86)
+
+// Runs work.Run<TFinder>() with the finder of VectorSet(). `flatten` inlines the whole
 // loop, finder included, into a copy compiled for that instruction set.
 template <class TWork>
 __attribute__((target("avx2,pclmul"), flatten)) auto RunAvx2(TWork& work) {

@@ -1,6 +1,7 @@
 #include "source/SourceClass.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -8,15 +9,14 @@
 #include "base/FileNames.h"
 #include "base/ItemSplit.h"
 #include "source/Output.h"
+#include "source/Record.h"
 #include "source/Scan.h"
-#include "source/TipoNumero.h"
 
 namespace scrivlock::source {
 namespace {
 
 constexpr std::string_view kNotUncommentable = "{NOTUNCOMMENTABLE}";
 constexpr std::string_view kCommentingFile = "Commenting File: ";
-constexpr std::string_view kFooter = "{$endif}\r\n{$endif}\r\nimplementation\r\nend.";
 constexpr int64_t kProbeSize = 1023;  // how far the two header tests look
 
 // The text from the position of `stream`, at most kProbeSize bytes, up to its
@@ -28,32 +28,24 @@ std::string_view Probe(const TByteStream& stream) {
   return text.substr(0, text.find('\0'));
 }
 
-// The largest entry head: "(*", a record, "*)", CR LF and the opening quote.
-constexpr size_t kMaxHead = TTipoNumero::kMaxText + 7;
-
-// Writes the head of the entry for `text` at `out`, which has room for
-// kMaxHead bytes, and returns its end.
-char* FormatEntryHead(char* out, int32_t number, TCommentKind kind, std::string_view text) {
-  TTipoNumero record;
-  record.Number = number;
-  record.Kind = kind;
-  record.Length = static_cast<int32_t>(text.size());
-  out[0] = '(';
-  out[1] = '*';
-  char* end = record.Format(out + 2);
-  std::memcpy(end, "*)\r\n'", 5);
-  return end + 5;
-}
-
 // Appends one marker to `stripped` and one entry to `module`.
 void AppendEntry(std::string& stripped, std::string& module, int32_t number, TCommentKind kind,
                  std::string_view text) {
   char marker[16];
   stripped.append(marker, static_cast<size_t>(scan::FormatMarker(marker, number) - marker));
-  char head[kMaxHead];
-  module.append(head, static_cast<size_t>(FormatEntryHead(head, number, kind, text) - head));
+  char head[record::kMaxHead];
+  const record::TFields fields{number, kind, static_cast<int32_t>(text.size())};
+  module.append(head, static_cast<size_t>(record::FormatHead(head, fields) - head));
   module.append(text);
-  module.append("'\r\n", 3);
+  module.append(record::kTail);
+}
+
+// `bytes` followed by zeros up to `size`.
+template <size_t size>
+constexpr std::array<char, size> Padded(std::string_view bytes) {
+  std::array<char, size> word{};
+  for (size_t i = 0; i < bytes.size() && i < size; ++i) word[i] = bytes[i];
+  return word;
 }
 
 // The scan's writer of markers and entries. The marker and the record head are
@@ -83,22 +75,27 @@ class TEntryWriter {
     marker[2 + FWidth] = '}';
     FStripped.Advance(3 + static_cast<size_t>(FWidth));
 
-    // "(*" number "," name "," length "*)" CR LF "'" text "'" CR LF
+    // The head as record::FormatHead writes it, from registers.
+    using namespace record;
     const uint64_t digits = scan::EightDigits(static_cast<uint32_t>(length));
-    char* out = FModule.Room(31 + length + 3);
-    std::memcpy(out, "(*", 2);
-    std::memcpy(out + 2, &number, 8);
-    std::memcpy(out + 10, kNames[kind], 8);
-    std::memcpy(out + 18, &digits, 8);
-    std::memcpy(out + 26, "*)\r\n'\0\0", 8);  // five bytes and a spill
-    TOutput::CopyTo(out + 31, text, length, FLimit);
-    std::memcpy(out + 31 + length, "'\r\n", 4);
-    FModule.Advance(31 + length + 3);
+    constexpr size_t kText = kHead;
+    constexpr size_t kEntry = kText + kTail.size();
+    char* out = FModule.Room(kEntry + length);
+    std::memcpy(out, kOpen.data(), kOpen.size());
+    std::memcpy(out + kNumberAt, &number, kDigits);
+    std::memcpy(out + kNameAt, kNameFields[kind].data(), kNameField);
+    std::memcpy(out + kLengthAt, &digits, kDigits);
+    std::memcpy(out + kCloseAt, kHeadEnd8.data(), 8);  // the head's end and a spill
+    TOutput::CopyTo(out + kText, text, length, FLimit);
+    std::memcpy(out + kText + length, kTail4.data(), 4);  // the tail and a spill
+    FModule.Advance(kEntry + length);
   }
 
  private:
   static constexpr int32_t kLastFast = 99999999;  // past it the record's digits grow
-  static constexpr char kNames[5][9] = {",Bars  ,", ",Keys  ,", ",Pars  ,", ",Fin   ,", ",      ,"};
+  // Stored as whole words: the fixed pieces padded with zeros to a word's size.
+  static constexpr auto kHeadEnd8 = Padded<8>(record::kHeadEnd);
+  static constexpr auto kTail4 = Padded<4>(record::kTail);
 
   bool Fast() const { return FCount >= 0 && FCount < kLastFast; }
 
@@ -116,12 +113,12 @@ class TEntryWriter {
     ++FCount;
     char* marker = FStripped.Room(16);
     FStripped.Advance(static_cast<size_t>(scan::FormatMarker(marker, FCount) - marker));
-    char* out = FModule.Room(kMaxHead + text.size() + 3);
+    char* out = FModule.Room(record::kMaxHead + text.size() + record::kTail.size());
     char* const head = out;
-    out = FormatEntryHead(out, FCount, kind, text);
+    out = record::FormatHead(out, {FCount, kind, static_cast<int32_t>(text.size())});
     std::memcpy(out, text.data(), text.size());
-    std::memcpy(out + text.size(), "'\r\n", 3);
-    FModule.Advance(static_cast<size_t>(out - head) + text.size() + 3);
+    std::memcpy(out + text.size(), record::kTail.data(), record::kTail.size());
+    FModule.Advance(static_cast<size_t>(out - head) + text.size() + record::kTail.size());
     CountWidth();
   }
 
@@ -258,7 +255,7 @@ void TSourceClass::WriteComment(TByteStream& source, TByteStream& stripped, TByt
 }
 
 void TSourceClass::WriteModuleFooter(TByteStream& module) const {
-  module.Write(kFooter);
+  module.Write(record::kFooter);
 }
 
 bool TSourceClass::IsModuleOf(TByteStream& module, std::string_view unitFileName) const {
@@ -339,6 +336,10 @@ std::string TReCommentStop::Describe() const {
              " of the commenting module has no marker in the unit";
     case rsFailure:
       return "a text could not be read or written";
+    case rsDamagedEntry:
+      return "entry " + std::to_string(Entry) + " of the commenting module, at byte " +
+             std::to_string(ModuleOffset) + " of it, does not read as its record says (" + marker +
+             ")";
   }
   return {};
 }

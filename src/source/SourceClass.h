@@ -46,11 +46,14 @@ struct TReCommentStop {
     rsUnknownKind,     // the entry's record names no known kind (a damaged module)
     rsUnplacedEntry,   // the unit ended while entries other than the end record were left
     rsFailure,         // reading or writing a stream failed
+    rsDamagedEntry,    // the entry read for the marker does not read as its record says: a
+                       // head or text out of place, or a record that cannot be read
   };
   TReason Reason = rsNone;
-  int32_t Marker = 0;  // the marker's number (rsMismatch, rsNoEntryLeft, rsAfterEnd, ...)
-  int32_t Entry = 0;   // the number of the entry read for it
-  int64_t Offset = 0;  // the marker's byte offset in the unit's text
+  int32_t Marker = 0;        // the marker's number (rsMismatch, rsNoEntryLeft, rsAfterEnd, ...)
+  int32_t Entry = 0;         // the number of the entry read for it
+  int64_t Offset = 0;        // the marker's byte offset in the unit's text
+  int64_t ModuleOffset = 0;  // where the entry read for it begins in the module (rsDamagedEntry)
 
   // A sentence for the user, e.g. "marker {#4} at byte 120 does not match entry 5
   // of the commenting module".
@@ -119,7 +122,12 @@ class TSourceClass {
   // True when the whole unit was worked through and every entry placed; false
   // when it stopped early (see LastStop()), with `restored` holding the text
   // before the marker where it stopped. Never throws.
-  // Markers are not looked for inside string literals.
+  // Markers are not looked for inside string literals. Each entry placed
+  // reads as its record says: its text at the stored length, or, when the
+  // text was edited in the module, to its closing quote; line breaks in the
+  // module may be CR LF or LF (git, dos2unix and editors convert them), and
+  // texts come back as the module holds them. An entry that does not read so
+  // stops the walk (rsDamagedEntry).
   bool ReComment(TByteStream& stripped, TByteStream& module, TByteStream& restored);
 
   const TReCommentStop& LastStop() const { return FLastStop; }

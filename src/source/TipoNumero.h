@@ -1,38 +1,30 @@
-// The index record that introduces each entry of a commenting module:
-// "%-8.8d,%-6.6s,%-8.8d" of number, kind name and length, e.g.
-// "00000001,Keys  ,00000006". 24 characters while both numbers stay below
-// 100000000; larger numbers take more digits.
+// The index record that introduces each entry of a commenting module, as an
+// object: its fields and the record's text. Layout, writing and reading are
+// those of source/Record.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "source/CommentKind.h"
+#include "source/Record.h"
 
 namespace scrivlock::source {
 
-// Writes `value` as "%-8.8d" does (at least eight digits, zero-filled, sign in
-// front) at `out`, which must have room for 12 bytes; returns the end.
-char* FormatRecordNumber(char* out, int32_t value);
-
-class TTipoNumero {
+class TTipoNumero : public record::TFields {
  public:
-  int32_t Number = 0;          // entry number; the same number stands in the entry's marker
-  TCommentKind Kind = ckLine;  // zero, as every field of a new record
-  int32_t Length = 0;          // bytes of comment text stored in the entry
-
+  // "%-8.8d,%-6.6s,%-8.8d" of Number, the kind's name and Length.
   std::string ToText() const;
   // Writes ToText() at `out`, which must have room for kMaxText bytes, and
   // returns the end of what it wrote.
-  static constexpr size_t kMaxText = 40;
-  char* Format(char* out) const;
+  static constexpr size_t kMaxText = record::kMaxRecord;
+  char* Format(char* out) const { return record::FormatRecord(out, *this); }
   // Reads a record text. False, with the fields unchanged, when it splits into
   // fewer than three items; a number that is not one reads as 0 and an unknown
   // kind name as ckNone. Never throws.
-  bool FromText(std::string_view text);
+  bool FromText(std::string_view text) { return record::ParseRecord(text, *this); }
   // The kind whose name is exactly `name` (case matters); ckNone when none is.
-  static TCommentKind KindFromName(std::string_view name);
+  static TCommentKind KindFromName(std::string_view name) { return record::KindFromName(name); }
 };
 
 }  // namespace scrivlock::source

@@ -4,11 +4,13 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeySequence>
 #include <QListView>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -71,7 +73,6 @@ TComments::TComments(QWidget* owner, THintSource hint) : QWidget(owner, kWindowF
   setObjectName(QStringLiteral("Comments"));
   setWindowTitle(QStringLiteral("Comments"));
   setWindowIcon(QIcon(QPixmap(QStringLiteral(":/scrivlock/comments.xpm"))));
-  setFixedSize(104, 85);
   setAttribute(Qt::WA_QuitOnClose, false);
 
   QFont font(QStringLiteral("MS Sans Serif"));
@@ -99,6 +100,33 @@ TComments::TComments(QWidget* owner, THintSource hint) : QWidget(owner, kWindowF
 
   CipherTool1 = new TCipherTool(this);
   CipherTool1->setObjectName(QStringLiteral("CipherTool1"));
+
+  // The layout above, grown where the platform's font needs more room than
+  // the 96-dpi one it was made for.
+  const QSize button =
+      UnCommBtn->sizeHint().expandedTo(ReCommBtn->sizeHint()).expandedTo(QSize(97, 25));
+  const int listHeight = std::max(21, CBUnits->sizeHint().height());
+  UnCommBtn->setGeometry(4, 1, button.width(), button.height());
+  ReCommBtn->setGeometry(4, 1 + button.height(), button.width(), button.height());
+  CBUnits->setGeometry(6, 8 + 2 * button.height(), button.width() - 2, listHeight);
+  setFixedSize(button.width() + 7, CBUnits->geometry().bottom() + 7);
+
+  // The keyboard: an accelerator for each button, Escape back to the owner.
+  UnCommBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_U));
+  ReCommBtn->setShortcut(QKeySequence(Qt::ALT | Qt::Key_R));
+  auto* leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(leave, &QShortcut::activated, this, [this] {
+    HideWindow();
+    if (QWidget* owner = parentWidget()) owner->activateWindow();
+  });
+  // What the owner's status bar says while the pointer is on a control.
+  UnCommBtn->setStatusTip(
+      QStringLiteral("Uncomment (Alt+U): moves the chosen unit's comments into a new "
+                     "commenting module"));
+  ReCommBtn->setStatusTip(
+      QStringLiteral("Re-Comment (Alt+R): puts the chosen unit's comments back from its "
+                     "commenting module"));
+  CBUnits->setStatusTip(QStringLiteral("The project's units; Esc goes back to the editor"));
 
   setTabOrder(ReCommBtn, UnCommBtn);
   setTabOrder(UnCommBtn, CBUnits);
@@ -156,6 +184,10 @@ void TComments::FillUnitCombo() {
   CBUnits->addItems(names);
   // Adding to an empty drop-down selects its first entry; the user chooses anew.
   CBUnits->setCurrentIndex(-1);
+}
+
+void TComments::SelectUnit(const std::string& fileName) {
+  if (const int index = FUnitFiles.IndexOf(fileName); index >= 0) CBUnits->setCurrentIndex(index);
 }
 
 void TComments::CommBtnsClick(QObject* sender) {

@@ -70,6 +70,9 @@ class TComments : public QWidget, public commands::TCommandSite {
   // Removes the first entry equal to `fileName` regardless of letter case; the
   // drop-down is refilled whether or not there is one.
   void RemoveUnit(std::string_view fileName);
+  // Selects the entry of `fileName` (letter case not told apart), if it is
+  // listed; otherwise the selection stays.
+  void SelectUnit(const std::string& fileName);
 
   // The click of either button: runs the command of `sender` on the chosen
   // unit. Throws what the command lets through (after enabling the buttons).

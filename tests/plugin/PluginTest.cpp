@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolTip>
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -146,7 +147,8 @@ TEST_F(PluginTest, ShowsAStayOnTopToolWindowListingThePascalUnitsOfTheProject) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(window->windowTitle(), "Comments");
-  EXPECT_EQ(window->size(), QSize(104, 85));
+  EXPECT_GE(window->width(), 104);
+  EXPECT_GE(window->height(), 85);
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   const Qt::WindowFlags flags = window->windowFlags();
   EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
@@ -176,9 +178,15 @@ TEST_F(PluginTest, LaysOutTwoPictureButtonsAboveAChoiceOnlyList) {
   auto* re = FindChild<QPushButton>(window, "ReCommBtn");
   QComboBox* units = Units();
   ASSERT_TRUE(un && re && units);
-  EXPECT_EQ(un->geometry(), QRect(4, 1, 97, 25));
-  EXPECT_EQ(re->geometry(), QRect(4, 26, 97, 25));
-  EXPECT_EQ(units->geometry(), QRect(6, 58, 95, 21));
+  // The 96-dpi layout (4, 1, 97 x 25; 4, 26, 97 x 25; 6, 58, 95 x 21 in a
+  // window of 104 x 85), grown where the platform's font needs more room.
+  EXPECT_EQ(un->pos(), QPoint(4, 1));
+  EXPECT_GE(un->width(), std::max(97, std::max(un->sizeHint().width(), re->sizeHint().width())));
+  EXPECT_GE(un->height(), std::max(25, un->sizeHint().height()));
+  EXPECT_EQ(re->geometry(), un->geometry().translated(0, un->height()));
+  EXPECT_EQ(units->geometry(), QRect(6, re->geometry().bottom() + 8, un->width() - 2,
+                                     std::max(21, units->sizeHint().height())));
+  EXPECT_EQ(window->size(), QSize(un->width() + 7, units->geometry().bottom() + 7));
   EXPECT_EQ(un->text(), "Uncomment");
   EXPECT_EQ(re->text(), "Re-Comment");
   EXPECT_FALSE(units->isEditable());

@@ -124,7 +124,31 @@ const ModuleCase kModules[] = {
     DamagedModule("unreadable record keeps the last values", "00000001,Keys  ,00000001", "garbage",
                   "{#1}{#2}", false, "", Stop::rsMismatch),
     {"truncated in the middle of a text", kOne.substr(0, kOne.find("'a'") + 2), "{#1}{#2}", false,
-     "", Stop::rsNoEntryLeft},
+     "", Stop::rsDamagedEntry},
+    // A text edited inside the module runs to its closing quote, a line break and
+    // the next record; the stored length no longer matters.
+    DamagedModule("text emptied", "'a'", "''", "{#1}{#2}", true, "{}", Stop::rsNone),
+    DamagedModule("text edited to hold (*", "'a'", "'a (* b'", "{#1}{#2}", true, "{a (* b}",
+                  Stop::rsNone),
+    DamagedModule("text edited to hold a zero byte", "'a'", std::string("'a\0b'", 5), "{#1}{#2}",
+                  true, std::string("{a\0b}", 5), Stop::rsNone),
+    DamagedModule("text edited to hold a record", "'a'", "'(*00000002,Fin   ,00000000*)'",
+                  "{#1}{#2}", true, "{(*00000002,Fin   ,00000000*)}", Stop::rsNone),
+    // Anything else that does not read as its record says is refused.
+    DamagedModule("closing quote removed", "'a'", "'a", "{#1}{#2}", false, "",
+                  Stop::rsDamagedEntry),
+    DamagedModule("opening quote removed", "'a'", "a'", "{#1}{#2}", false, "",
+                  Stop::rsDamagedEntry),
+    DamagedModule("line break after the record removed", "*)\r\n'a", "*)'a", "{#1}{#2}", false, "",
+                  Stop::rsDamagedEntry),
+    DamagedModule("line break after the text removed", "'a'\r\n", "'a'", "{#1}{#2}", false, "",
+                  Stop::rsDamagedEntry),
+    DamagedModule("bytes between the text and the next record", "'a'\r\n", "'a'\r\nxx", "{#1}{#2}",
+                  false, "", Stop::rsDamagedEntry),
+    DamagedModule("record without its close", "00000001*)", "00000001", "{#1}{#2}", false, "",
+                  Stop::rsDamagedEntry),
+    DamagedModule("unreadable record under a copied marker", "00000001,Keys  ,00000001", "garbage",
+                  "{#0}{#0}", false, "", Stop::rsDamagedEntry),
 };
 
 TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
@@ -133,6 +157,103 @@ TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
     EXPECT_EQ(r.ok, c.ok) << c.name;
     EXPECT_EQ(r.restored, c.restored) << c.name;
     EXPECT_EQ(r.stop.Reason, c.reason) << c.name;
+  }
+}
+
+TEST(ReCommentTest, SaysWhichEntryIsDamagedAndWhere) {
+  std::string module = ModuleText({{"Keys", "a"}, {"Pars", "b"}});
+  module.replace(module.find("'b'"), 3, "'b");
+  const auto r = Recomment("xy{#1}{#2}{#3}", module);
+  ASSERT_FALSE(r.ok);
+  EXPECT_EQ(r.restored, "xy{a}");
+  EXPECT_EQ(r.stop.Reason, Stop::rsDamagedEntry);
+  EXPECT_EQ(r.stop.Entry, 2);
+  EXPECT_EQ(r.stop.ModuleOffset, static_cast<int64_t>(module.find("(*00000002")));
+  EXPECT_EQ(r.stop.Describe(), "entry 2 of the commenting module, at byte " +
+                                   std::to_string(r.stop.ModuleOffset) +
+                                   " of it, does not read as its record says (marker {#2} at "
+                                   "byte 6 of the unit)");
+}
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Git (text=auto, core.autocrlf), dos2unix and editors turn a module's CR LF
+// into LF, all of them or some. Each comment then comes back with its text as
+// the module holds it.
+const char kConvertedUnit[] =
+    "unit A;{ main }\r\n// line one\r\n(* paren *){}x//\r\n{ two\r\nlines }(* a (* b *)end.";
+const char kConvertedTexts[] =
+    "unit A;{ main }\r\n// line one\n(* paren *){}x//\n{ two\nlines }(* a (* b *)end.";
+
+struct ConvertedCase {
+  const char* name;
+  std::string (*module)(const std::string&);
+  std::string (*stripped)(const std::string&);
+  std::string restored;
+};
+
+std::string Unchanged(const std::string& text) {
+  return text;
+}
+std::string AllLf(const std::string& text) {
+  return Replaced(text, "\r\n", "\n");
+}
+// What an editor leaves that converts the lines it touched.
+std::string HeadsLf(const std::string& text) {
+  return Replaced(Replaced(Replaced(text, "*)\r\n'", "*)\n'"), "'\r\n(*", "'\n(*"), "'\r\n{",
+                  "'\n{");
+}
+std::string TextsLf(const std::string& text) {
+  return Replaced(Replaced(Replaced(AllLf(text), "*)\n'", "*)\r\n'"), "'\n(*", "'\r\n(*"), "'\n{",
+                  "'\r\n{");
+}
+
+const ConvertedCase kConverted[] = {
+    {"module LF", AllLf, Unchanged, kConvertedTexts},
+    {"module and unit LF", AllLf, AllLf, AllLf(kConvertedUnit)},
+    {"module's heads and tails LF", HeadsLf, Unchanged, kConvertedUnit},
+    {"module's texts LF", TextsLf, Unchanged, kConvertedTexts},
+    {"unit LF", Unchanged, AllLf,
+     "unit A;{ main }\n// line one\r\n(* paren *){}x//\r\n{ two\r\nlines }(* a (* b *)end."},
+};
+
+TEST(ReCommentTest, RestoresModulesWhoseLineBreaksWereConverted) {
+  const auto u = Uncomment(kConvertedUnit);
+  ASSERT_TRUE(u.ok);
+  for (const std::string& code : {std::string(), std::string(100, 'x')}) {
+    for (const ConvertedCase& c : kConverted) {
+      const auto r = Recomment(code + c.stripped(u.stripped), c.module(u.module));
+      EXPECT_TRUE(r.ok) << c.name << ": " << r.stop.Describe();
+      EXPECT_EQ(r.restored, code + c.restored) << c.name;
+    }
+  }
+}
+
+// The first unit that showed it: before, each comment lost its first and last
+// byte, and the line comment its line break, and the restoration succeeded.
+TEST(ReCommentTest, RestoresTheFirstConvertedModuleThatLostComments) {
+  const auto u = Uncomment("{ main }\r\n// line one\r\n(* paren *)");
+  const auto r = Recomment(u.stripped, AllLf(u.module));
+  EXPECT_TRUE(r.ok) << r.stop.Describe();
+  EXPECT_EQ(r.restored, "{ main }\r\n// line one\n(* paren *)");
+}
+
+// A comment whose text is empty or short, read from a converted module, and an
+// empty line comment that ends the unit.
+TEST(ReCommentTest, ShortAndEmptyTextsAreNeverACrash) {
+  for (const std::string unit : {"{}", "a{}b", "(**)", "//", "a //", "{x}", "//\r\n"}) {
+    const auto u = Uncomment(unit);
+    const auto r = Recomment(u.stripped, u.module);
+    EXPECT_TRUE(r.ok) << unit;
+    EXPECT_EQ(r.restored, unit);
+    const auto lf = Recomment(u.stripped, AllLf(u.module));
+    EXPECT_TRUE(lf.ok) << unit;
+    EXPECT_EQ(lf.restored, AllLf(unit));
   }
 }
 

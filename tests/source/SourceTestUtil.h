@@ -1,12 +1,15 @@
 // Helpers shared by the source processor's tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "source/SourceClass.h"
+#include "source/Walk.h"
 
 namespace scrivlock::source::test {
 
@@ -34,6 +37,19 @@ struct TRecommented {
   TReCommentStop stop;
 };
 
+inline bool operator==(const TReCommentStop& a, const TReCommentStop& b) {
+  return a.Reason == b.Reason && a.Marker == b.Marker && a.Entry == b.Entry && a.Offset == b.Offset;
+}
+
+// ReComment's plain walk on the same texts.
+inline TRecommented RecommentPlainly(std::string_view stripped, std::string_view module) {
+  TRecommented result;
+  result.ok = walk::Plain(stripped, module, result.restored, result.stop);
+  return result;
+}
+
+// ReComment as the processor runs it. Every call also runs the plain walk,
+// which must come to the same result, bytes and stop.
 inline TRecommented Recomment(std::string_view stripped, std::string_view module) {
   TSourceClass processor;
   TByteStream s(stripped), m(module), restored;
@@ -41,6 +57,11 @@ inline TRecommented Recomment(std::string_view stripped, std::string_view module
   result.ok = processor.ReComment(s, m, restored);
   result.restored = std::string(restored.View());
   result.stop = processor.LastStop();
+  const TRecommented plain = RecommentPlainly(stripped, module);
+  EXPECT_EQ(plain.ok, result.ok) << "the plain walk differs";
+  EXPECT_EQ(plain.restored, result.restored) << "the plain walk differs";
+  EXPECT_TRUE(plain.stop == result.stop)
+      << "the plain walk differs: " << plain.stop.Describe() << " / " << result.stop.Describe();
   return result;
 }
 

@@ -1,10 +1,7 @@
 #include "support/MemoryHost.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -14,7 +11,12 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "hosts/common/ExpertLoader.h"
+#include "hosts/common/GuardedCall.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
+#include "hosts/common/UnitNames.h"
+#include "hosts/common/WriterCursor.h"
 
 namespace scrivlock::hosts {
 
@@ -71,12 +73,6 @@ int32_t IndexInParent(const TMenuNode& node) {
   return -1;
 }
 
-std::string UnitIdentOf(std::string_view fileName) {
-  std::string_view name = ExtractFileName(fileName);
-  name.remove_suffix(ExtractFileExt(name).size());
-  return std::string(name);
-}
-
 bool ContainsName(const std::set<std::string>& names, std::string_view fileName) {
   return std::any_of(names.begin(), names.end(),
                      [&](const std::string& name) { return SameText(name, fileName); });
@@ -86,8 +82,6 @@ class TTracked {
  public:
   virtual ~TTracked() = default;
 };
-
-thread_local TMemoryHost::TState* RegisteringHost = nullptr;
 
 }  // namespace
 
@@ -107,9 +101,7 @@ struct TMemoryHost::TState {
   std::vector<TTracked*> Graveyard;
   TFaults Faults;
   intptr_t ParentHandle = 0;
-  std::vector<TIExpert*> Experts;
-  std::vector<TExpertTerminateProc> Terminates;
-  std::vector<void*> Libraries;
+  std::unique_ptr<TExpertLoader> Experts;  // made with the services
 
   TBufferPtr Find(std::string_view fileName) const {
     auto it = Buffers.find(UpperCase(fileName));
@@ -127,34 +119,17 @@ struct TMemoryHost::TState {
     return buffer;
   }
 
+  // What a plug-in lets out is recorded as "call: message".
+  TEscapeReport RecordEscape() {
+    return [this](const TEscape& escape) {
+      Unhandled.push_back(std::string(escape.CallName()) + ": " + escape.Message);
+    };
+  }
   void FileNotify(TFileNotification code, const std::string& fileName) {
-    const std::vector<TIAddInNotifier*> notifiers = AddIns;
-    for (TIAddInNotifier* notifier : notifiers) {
-      if (std::find(AddIns.begin(), AddIns.end(), notifier) == AddIns.end()) continue;
-      bool cancel = false;
-      try {
-        notifier->FileNotification(code, fileName, cancel);
-      } catch (const std::exception& e) {
-        Unhandled.push_back(std::string("FileNotification: ") + e.what());
-      } catch (...) {
-        Unhandled.push_back("FileNotification: unknown exception");
-      }
-    }
+    NotifyFile(AddIns, code, fileName, RecordEscape());
   }
   void ModuleNotify(const TBufferPtr& buffer, TNotifyCode code) {
-    const std::vector<TIModuleNotifier*> notifiers = buffer->Notifiers;
-    for (TIModuleNotifier* notifier : notifiers) {
-      if (std::find(buffer->Notifiers.begin(), buffer->Notifiers.end(), notifier) ==
-          buffer->Notifiers.end())
-        continue;
-      try {
-        notifier->Notify(code);
-      } catch (const std::exception& e) {
-        Unhandled.push_back(std::string("Notify: ") + e.what());
-      } catch (...) {
-        Unhandled.push_back("Notify: unknown exception");
-      }
-    }
+    NotifyModule(buffer->Notifiers, code, RecordEscape());
   }
 
   // Reads a closed buffer back from its file; false when there is none.
@@ -169,16 +144,10 @@ struct TMemoryHost::TState {
 
   bool NewModuleName(std::string& ident, std::string& fileName) const {
     if (!Project) return false;
-    const std::string folder(ExtractFilePath(Project->FileName));
-    for (int n = 1;; ++n) {
-      std::string candidate = folder + "Unit" + std::to_string(n) + ".pas";
-      std::error_code error;
-      if (!Find(candidate) && !std::filesystem::exists(candidate, error)) {
-        ident = "Unit" + std::to_string(n);
-        fileName = std::move(candidate);
-        return true;
-      }
-    }
+    NextFreeModuleName(
+        ExtractFilePath(Project->FileName),
+        [&](const std::string& name) { return Find(name) || ExistsOnDisk(name); }, ident, fileName);
+    return true;
   }
 };
 
@@ -258,45 +227,34 @@ class TReader : public THosted<TIEditReader> {
 class TWriter : public THosted<TIEditWriter> {
  public:
   TWriter(TState& state, TBufferPtr buffer)
-      : THosted(state, "TIEditWriter"), FBuffer(std::move(buffer)), FOriginal(FBuffer->Text) {
+      : THosted(state, "TIEditWriter"),
+        FBuffer(std::move(buffer)),
+        FText(FBuffer->Text),
+        FCursor(FText.Original().size(), FText) {
     FBuffer->WriterAlive = true;
   }
-  bool Insert(const char* text) override {
-    if (!Alive("Insert")) return false;
-    FOutput += text;
-    return true;
+  bool Insert(const char* text) override { return Alive("Insert") && FCursor.Insert(text); }
+  bool CopyTo(int32_t position) override { return Alive("CopyTo") && FCursor.CopyTo(position); }
+  bool DeleteTo(int32_t position) override {
+    return Alive("DeleteTo") && FCursor.DeleteTo(position);
   }
-  bool CopyTo(int32_t position) override { return Advance("CopyTo", position, true); }
-  bool DeleteTo(int32_t position) override { return Advance("DeleteTo", position, false); }
-  int32_t CurrentPos() override { return static_cast<int32_t>(FCursor); }
+  int32_t CurrentPos() override { return FCursor.CurrentPos(); }
 
  protected:
   // The changes take effect when the writer goes, as in the IDE.
   void OnFinalRelease() override {
     FBuffer->WriterAlive = false;
-    if (FBuffer->Gone) return;
-    FOutput.append(FOriginal, FCursor, std::string::npos);
-    if (FState.Faults.AlterWrittenText) FState.Faults.AlterWrittenText(FBuffer->FileName, FOutput);
-    FBuffer->Text = std::move(FOutput);
+    if (FBuffer->Gone || !FCursor.Finish()) return;
+    std::string& output = FText.Result();
+    if (FState.Faults.AlterWrittenText) FState.Faults.AlterWrittenText(FBuffer->FileName, output);
+    FBuffer->Text = std::move(output);
     FBuffer->Modified = true;
   }
 
  private:
-  bool Advance(const char* operation, int32_t position, bool keep) {
-    if (!Alive(operation)) return false;
-    if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.size());
-    if (stop > FCursor) {
-      if (keep) FOutput.append(FOriginal, FCursor, stop - FCursor);
-      FCursor = stop;
-    }
-    return true;
-  }
-
   TBufferPtr FBuffer;
-  std::string FOriginal;
-  std::string FOutput;
-  size_t FCursor = 0;
+  TStringWriterSink FText;
+  TWriterCursor FCursor;
 };
 
 class TEditor : public THosted<TIEditorInterface> {
@@ -475,29 +433,22 @@ class TServices : public TIToolServices {
                                     const std::string& /*fileSystem*/, const TByteStream* source,
                                     const TByteStream* /*form*/,
                                     TCreateModuleFlags createFlags) override {
-    auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
+    const bool addToProject = HasCreateFlag(createFlags, cmAddToProject);
     if (FState.Faults.FailCreateModule) return nullptr;
-    if (has(cmAddToProject) && !FState.Project) return nullptr;
+    if (addToProject && !FState.Project) return nullptr;
     std::string ident, fileName;
     if (!FState.Faults.CreatedModuleName.empty()) {
       fileName = FState.Faults.CreatedModuleName;
     } else if (!moduleName.empty()) {
       fileName = moduleName;
-    } else if (!has(cmUnNamed) || !FState.NewModuleName(ident, fileName)) {
+    } else if (!HasCreateFlag(createFlags, cmUnNamed) || !FState.NewModuleName(ident, fileName)) {
       return nullptr;
     }
     if (FState.Find(fileName)) return nullptr;
-    ident = UnitIdentOf(fileName);
-    std::string text;
-    if (source) {
-      text = std::string(source->View());
-    } else if (has(cmNewUnit)) {
-      text = "unit " + ident + ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
-    }
-    TBufferPtr buffer = FState.AddBuffer(fileName, std::move(text));
-    buffer->Modified = has(cmMarkModified);
+    TBufferPtr buffer = FState.AddBuffer(fileName, NewModuleText(source, createFlags, fileName));
+    buffer->Modified = HasCreateFlag(createFlags, cmMarkModified);
     auto* module = new TModule(FState, buffer, FHost);
-    if (has(cmAddToProject)) {
+    if (addToProject) {
       FState.Units.push_back(buffer);
       FState.FileNotify(fnAddedToProject, fileName);
     }
@@ -528,6 +479,7 @@ class TServices : public TIToolServices {
 
 TMemoryHost::TMemoryHost() : FState(std::make_unique<TState>()) {
   FState->Services = {new TServices(*FState, *this), &TServices::Free};
+  FState->Experts = std::make_unique<TExpertLoader>(*FState->Services, FState->RecordEscape());
   const TMenuNodePtr& bar = FState->MenuBar;
   TMenuNodePtr file = AddMenuNode(bar, "FileMenu", "&File");
   AddMenuNode(file, "FileOpenItem", "&Open...");
@@ -708,13 +660,8 @@ bool TMemoryHost::ClickMenuItem(const std::string& name) {
   if (!node || !node->Handler) return false;
   TIMenuClickEvent handler = node->Handler;  // the handler may remove its own item
   auto* sender = new TMenuItem(*FState, node, false);
-  try {
-    handler(sender);
-  } catch (const std::exception& e) {
-    FState->Unhandled.push_back(std::string("menu click: ") + e.what());
-  } catch (...) {
-    FState->Unhandled.push_back("menu click: unknown exception");
-  }
+  CallGuarded(
+      pcMenuClick, [&] { handler(sender); }, FState->RecordEscape());
   sender->Release();
   return true;
 }
@@ -754,66 +701,25 @@ void TMemoryHost::RemoveProjectManagerItem() {
 }
 
 bool TMemoryHost::InitExpert(TExpertInitProc initProc) {
-  if (!initProc) return false;
-  TExpertTerminateProc terminate = nullptr;
-  TState* former = std::exchange(RegisteringHost, FState.get());
-  bool result = false;
-  try {
-    result = initProc(
-        FState->Services.get(),
-        [](TIExpert* expert) {
-          if (!RegisteringHost || !expert) return false;
-          RegisteringHost->Experts.push_back(expert);
-          return true;
-        },
-        &terminate);
-  } catch (const std::exception& e) {
-    FState->Unhandled.push_back(std::string("entry point: ") + e.what());
-  } catch (...) {
-    FState->Unhandled.push_back("entry point: unknown exception");
-  }
-  RegisteringHost = former;
-  if (terminate) FState->Terminates.push_back(terminate);
-  return result;
+  return FState->Experts->Init(initProc);
 }
 
 bool TMemoryHost::LoadExpertLibrary(const std::string& path, std::string* error) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    if (error) *error = dlerror();
-    return false;
-  }
-  auto initProc = reinterpret_cast<TExpertInitProc>(dlsym(library, ExpertEntryPointName));
-  if (!initProc) {
-    if (error) *error = std::string("no entry point ") + ExpertEntryPointName + " in " + path;
-    dlclose(library);
-    return false;
-  }
-  FState->Libraries.push_back(library);
-  return InitExpert(initProc);
+  std::string why;
+  const bool loaded = FState->Experts->Load(path, why);
+  if (!loaded && error) *error = why;
+  return loaded;
 }
 
 void TMemoryHost::UnloadExperts() {
-  for (auto it = FState->Terminates.rbegin(); it != FState->Terminates.rend(); ++it) (*it)();
-  FState->Terminates.clear();
-  std::vector<TIExpert*> experts = std::move(FState->Experts);
-  FState->Experts.clear();
-  for (auto it = experts.rbegin(); it != experts.rend(); ++it) {
-    try {
-      (*it)->Release();
-    } catch (const std::exception& e) {
-      FState->Unhandled.push_back(std::string("expert release: ") + e.what());
-    }
-  }
-  for (auto it = FState->Libraries.rbegin(); it != FState->Libraries.rend(); ++it) dlclose(*it);
-  FState->Libraries.clear();
+  FState->Experts->Unload();
 }
 
 int TMemoryHost::ExpertCount() const {
-  return static_cast<int>(FState->Experts.size());
+  return FState->Experts->ExpertCount();
 }
 TIExpert* TMemoryHost::Expert(int index) const {
-  return FState->Experts.at(static_cast<size_t>(index));
+  return FState->Experts->Expert(index);
 }
 const std::vector<std::string>& TMemoryHost::RaisedExceptions() const {
   return FState->Raised;

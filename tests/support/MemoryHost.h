@@ -144,7 +144,7 @@ class TMemoryHost {
   // False (and `error` filled) when loading or lookup fails.
   bool LoadExpertLibrary(const std::string& path, std::string* error = nullptr);
   // Calls the terminate routines, releases every registered expert and unloads
-  // the libraries, newest first.
+  // the libraries, newest first (hosts/common/ExpertLoader.h).
   void UnloadExperts();
   int ExpertCount() const;
   hostintf::TIExpert* Expert(int index) const;  // borrowed
@@ -154,8 +154,10 @@ class TMemoryHost {
   // Host interface objects handed out and not yet released to 0 (the services
   // object itself not counted).
   int LiveInterfaces() const;
-  // Exceptions that escaped a notifier or a menu click handler into the host
-  // (a plug-in must let none out), as "what: message".
+  // Exceptions that a plug-in let out of a call into it (a notifier, a menu
+  // click handler, its entry point, its terminate routine, its expert's
+  // Release; a plug-in must let none out), as "call: message"
+  // (hosts/common/GuardedCall.h names the calls).
   const std::vector<std::string>& UnhandledExceptions() const;
   // Misuses seen: AddRef, Release or a call on an object after its last Release.
   const std::vector<std::string>& ReferenceFaults() const;

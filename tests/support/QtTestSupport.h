@@ -59,10 +59,14 @@ class TBoxRecorder {
 };
 
 // The CR LF line breaks of a text as a box shows them.
-inline std::string AsShown(std::string text) {
-  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.replace(at, 2, "\n");
-  return text;
+inline std::string AsShown(const std::string& text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    shown += text[i];
+  }
+  return shown;
 }
 
 // The plug-in's window of that object name, or nullptr.

@@ -20,7 +20,11 @@
 #include "base/ByteStream.h"
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "hosts/common/GuardedCall.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
+#include "hosts/common/UnitNames.h"
+#include "hosts/common/WriterCursor.h"
 
 namespace scrivlock::hosts {
 
@@ -250,8 +254,13 @@ class TDraft {
   explicit TDraft(std::string fileName) : FFileName(std::move(fileName)) {}
 
   static std::string TempNameFor(const std::string& fileName, int serial) {
-    return FolderOf(fileName) + "/." + std::string(ExtractFileName(fileName)) + ".scrivlock-" +
-           std::to_string(getpid()) + (serial ? "-" + std::to_string(serial) : "") + ".tmp";
+    std::string name = FolderOf(fileName) + "/." + std::string(ExtractFileName(fileName)) +
+                       ".scrivlock-" + std::to_string(getpid());
+    if (serial) {
+      name += '-';
+      name += std::to_string(serial);
+    }
+    return name + ".tmp";
   }
   std::string ProcName() const {
     return "/proc/self/fd/" + std::to_string(FDescriptor);
@@ -292,12 +301,6 @@ struct TFileBuffer {
 };
 using TFileBufferPtr = std::shared_ptr<TFileBuffer>;
 
-std::string UnitIdentOf(std::string_view fileName) {
-  std::string_view name = ExtractFileName(fileName);
-  name.remove_suffix(ExtractFileExt(name).size());
-  return std::string(name);
-}
-
 }  // namespace
 
 struct TFileHost::TState {
@@ -321,11 +324,7 @@ struct TFileHost::TState {
     Buffers[UpperCase(fileName)] = buffer;
     return buffer;
   }
-  bool Taken(const std::string& fileName) const {
-    if (Find(fileName)) return true;
-    std::error_code error;
-    return fs::exists(fileName, error);
-  }
+  bool Taken(const std::string& fileName) const { return Find(fileName) || ExistsOnDisk(fileName); }
   void Failed(const std::string& error) {
     if (WriteError.empty()) WriteError = error;
   }
@@ -464,16 +463,17 @@ class TOriginalText {
   size_t FSize = 0;
 };
 
-// Positions as in EditIntf.h: those of the text the writer started from. The
-// new text goes straight into a draft, which becomes the buffer's text when
-// the writer is released.
-class TFileWriter : public TCounted<TIEditWriter> {
+// Positions as in EditIntf.h (worked out by TWriterCursor): those of the text
+// the writer started from. The new text goes straight into a draft, which
+// becomes the buffer's text when the writer is released.
+class TFileWriter : public TCounted<TIEditWriter>, private TWriterSink {
  public:
   TFileWriter(TState& state, TFileBufferPtr buffer, TOriginalText original, TDraftPtr draft)
       : TCounted(state),
         FBuffer(std::move(buffer)),
         FOriginal(std::move(original)),
-        FDraft(std::move(draft)) {
+        FDraft(std::move(draft)),
+        FCursor(FOriginal.Size(), *this) {
     FBuffer->WriterAlive = true;
   }
   ~TFileWriter() override {
@@ -481,7 +481,7 @@ class TFileWriter : public TCounted<TIEditWriter> {
     // A writer whose original text could not be read, or whose text could not
     // be written, changes nothing.
     try {
-      if (FFailed || !Keep(FOriginal.Size())) return;
+      if (!FCursor.Finish()) return;
       std::string error;
       if (!FDraft->Finish(error)) {
         FState.Failed(error);
@@ -493,54 +493,30 @@ class TFileWriter : public TCounted<TIEditWriter> {
     } catch (...) {
     }
   }
-  bool Insert(const char* text) override {
-    if (FFailed) return false;
-    // Measured and written a piece at a time, while the piece is in the cache.
-    constexpr size_t kPiece = size_t{1} << 20;
-    for (;;) {
-      const size_t n = ::strnlen(text, kPiece);
-      std::string error;
-      if (!FDraft->Append(text, n, error)) return Fail(error);
-      if (n < kPiece) return true;
-      text += n;
-    }
-  }
-  bool CopyTo(int32_t position) override { return Advance(position, true); }
-  bool DeleteTo(int32_t position) override { return Advance(position, false); }
-  int32_t CurrentPos() override { return static_cast<int32_t>(FCursor); }
+  bool Insert(const char* text) override { return FCursor.Insert(text); }
+  bool CopyTo(int32_t position) override { return FCursor.CopyTo(position); }
+  bool DeleteTo(int32_t position) override { return FCursor.DeleteTo(position); }
+  int32_t CurrentPos() override { return FCursor.CurrentPos(); }
 
  private:
-  bool Advance(int32_t position, bool keep) {
-    if (FFailed) return false;
-    if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.Size());
-    if (stop > FCursor) {
-      if (keep && !Keep(stop)) return false;
-      FCursor = stop;
-    }
-    return true;
-  }
-  // Keeps the original characters from the cursor up to `stop`.
-  bool Keep(size_t stop) {
-    if (stop <= FCursor) return true;
+  // TWriterSink: a failure fails the writer for good (TWriterCursor).
+  bool Append(const char* data, size_t count) override {
     std::string error;
-    if (!FDraft->AppendFrom(FOriginal.Descriptor(), FCursor, stop - FCursor, error)) {
-      return Fail(error);
-    }
-    FCursor = stop;
-    return true;
+    return FDraft->Append(data, count, error) || Fail(error);
+  }
+  bool Keep(size_t from, size_t to) override {
+    std::string error;
+    return FDraft->AppendFrom(FOriginal.Descriptor(), from, to - from, error) || Fail(error);
   }
   bool Fail(const std::string& error) {
     if (!error.empty()) FState.Failed(error);
-    FFailed = true;
     return false;
   }
 
   TFileBufferPtr FBuffer;
   TOriginalText FOriginal;
   TDraftPtr FDraft;
-  size_t FCursor = 0;
-  bool FFailed = false;
+  TWriterCursor FCursor;
 };
 
 class TFileEditor : public TCounted<TIEditorInterface> {
@@ -614,36 +590,24 @@ class TFileServices : public TIToolServices {
     return new TFileModule(FState, buffer);
   }
   bool GetNewModuleName(std::string& unitIdent, std::string& fileName) override {
-    for (int n = 1;; ++n) {
-      std::string ident = "Unit" + std::to_string(n);
-      std::string candidate = FState.Folder + "/" + ident + ".pas";
-      if (!FState.Taken(candidate)) {
-        unitIdent = std::move(ident);
-        fileName = std::move(candidate);
-        return true;
-      }
-    }
+    NextFreeModuleName(
+        FState.Folder + "/", [&](const std::string& name) { return FState.Taken(name); }, unitIdent,
+        fileName);
+    return true;
   }
   TIModuleInterface* CreateModuleEx(const std::string& moduleName, const std::string& /*formName*/,
                                     const std::string& /*ancestorClass*/,
                                     const std::string& /*fileSystem*/, const TByteStream* source,
                                     const TByteStream* /*form*/,
                                     TCreateModuleFlags createFlags) override {
-    auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
     std::string ident, fileName;
     if (!moduleName.empty()) {
       fileName = TFileHost::FullFileName(moduleName);
-    } else if (!has(cmUnNamed) || !GetNewModuleName(ident, fileName)) {
+    } else if (!HasCreateFlag(createFlags, cmUnNamed) || !GetNewModuleName(ident, fileName)) {
       return nullptr;
     }
     if (FState.Taken(fileName)) return nullptr;
-    std::string text;
-    if (source) {
-      text = source->View();
-    } else if (has(cmNewUnit)) {
-      text = "unit " + UnitIdentOf(fileName) +
-             ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
-    }
+    const std::string text = NewModuleText(source, createFlags, fileName);
     TDraftPtr draft = FState.OpenDraft(fileName);
     std::string error;
     if (!draft) return nullptr;
@@ -656,13 +620,9 @@ class TFileServices : public TIToolServices {
     buffer->Modified = true;
     buffer->Text = std::move(draft);
     auto* module = new TFileModule(FState, buffer);
-    if (has(cmAddToProject)) {
+    if (HasCreateFlag(createFlags, cmAddToProject)) {
       FState.Units.push_back(buffer);
-      const std::vector<TIAddInNotifier*> notifiers = FState.AddIns;
-      for (TIAddInNotifier* notifier : notifiers) {
-        bool cancel = false;
-        notifier->FileNotification(fnAddedToProject, fileName, cancel);
-      }
+      NotifyFile(FState.AddIns, fnAddedToProject, fileName, &ReportEscape);
     }
     return module;
   }
@@ -675,6 +635,10 @@ class TFileServices : public TIToolServices {
   }
   void RaiseException(const std::string& message) override {
     std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  // What a plug-in lets out goes where RaiseException's messages go.
+  static void ReportEscape(const TEscape& escape) {
+    std::fprintf(stderr, "%s\n", escape.Sentence().c_str());
   }
 
  protected:

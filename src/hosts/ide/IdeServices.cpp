@@ -1,25 +1,30 @@
 #include "hosts/ide/IdeServices.h"
 
-#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QRegularExpression>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QSaveFile>
 #include <algorithm>
-#include <exception>
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <utility>
 
 #include "base/ByteStream.h"
 #include "base/FileNames.h"
+#include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
+#include "hosts/common/ProjectUses.h"
+#include "hosts/common/UnitNames.h"
+#include "hosts/common/WriterCursor.h"
+#include "hosts/ide/IdeEditor.h"
 
 namespace scrivlock::hosts::ide {
 
@@ -27,35 +32,8 @@ using namespace hostintf;
 
 namespace {
 
-std::string ToCrLf(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(utf8.size()) + static_cast<size_t>(utf8.count('\n')));
-  for (char c : utf8) {
-    if (c == '\n') bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
-}
-
-}  // namespace
-
-QString EditorText(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-    text += bytes[i];
-  }
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-namespace {
-
-std::string UnitIdentOf(std::string_view fileName) {
-  std::string_view name = ExtractFileName(fileName);
-  name.remove_suffix(ExtractFileExt(name).size());
-  return std::string(name);
+QString QtName(const std::string& fileName) {
+  return QFile::decodeName(QByteArray::fromStdString(fileName));
 }
 
 bool ReadFile(const std::string& fileName, std::string& bytes) {
@@ -65,99 +43,104 @@ bool ReadFile(const std::string& fileName, std::string& bytes) {
   return !in.bad();
 }
 
-// Host objects that refer to a buffer answer nothing once it is gone.
-class TModule;
+// Flushes a folder's entries: the renames made in it reach the disk before
+// what comes next.
+void SyncFolder(const std::string& folder) {
+  const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0) return;
+  ::fsync(descriptor);
+  ::close(descriptor);
+}
 
+std::string NameOf(const std::string& fileName) {
+  return std::string(ExtractFileName(fileName));
+}
+
+// Reads what the buffer holds when asked, so it follows the buffer's text.
 class TReader : public TIEditReader {
  public:
-  explicit TReader(std::string text) : FText(std::move(text)) {}
+  explicit TReader(TIdeBufferPtr buffer) : FBuffer(std::move(buffer)) {}
   int32_t GetText(int32_t position, char* buffer, int32_t count) override {
-    if (position < 0 || count <= 0 || static_cast<size_t>(position) >= FText.size()) return 0;
+    if (FBuffer->Gone) return 0;
+    const std::string_view text = FBuffer->Bytes();
+    if (position < 0 || count <= 0 || static_cast<size_t>(position) >= text.size()) return 0;
     const size_t n =
-        std::min(static_cast<size_t>(count), FText.size() - static_cast<size_t>(position));
-    std::copy_n(FText.data() + position, n, buffer);
+        std::min(static_cast<size_t>(count), text.size() - static_cast<size_t>(position));
+    std::copy_n(text.data() + position, n, buffer);
     return static_cast<int32_t>(n);
+  }
+  int64_t TextLength() override {
+    return FBuffer->Gone ? -1 : static_cast<int64_t>(FBuffer->Bytes().size());
   }
 
  private:
-  std::string FText;  // the text when the reader was created
+  TIdeBufferPtr FBuffer;
 };
 
 // Works on the text the buffer held at its creation; the result becomes the
 // buffer's text when the writer is released (see EditIntf.h).
 class TWriter : public TIEditWriter {
  public:
-  explicit TWriter(TIdeBufferPtr buffer) : FBuffer(std::move(buffer)), FOriginal(FBuffer->Bytes()) {
+  TWriter(TIdeServices& services, TIdeBufferPtr buffer)
+      : FServices(services),
+        FBuffer(std::move(buffer)),
+        FText(std::string(FBuffer->Bytes())),
+        FCursor(FText.Original().size(), FText) {
     FBuffer->Writing = true;
   }
-  bool Insert(const char* text) override {
-    if (!Usable() || !text) return false;
-    FResult += text;
-    return true;
-  }
-  bool CopyTo(int32_t position) override { return Advance(position, true); }
-  bool DeleteTo(int32_t position) override { return Advance(position, false); }
-  int32_t CurrentPos() override { return static_cast<int32_t>(FCursor); }
+  bool Insert(const char* text) override { return Usable() && FCursor.Insert(text); }
+  bool CopyTo(int32_t position) override { return Usable() && FCursor.CopyTo(position); }
+  bool DeleteTo(int32_t position) override { return Usable() && FCursor.DeleteTo(position); }
+  int32_t CurrentPos() override { return FCursor.CurrentPos(); }
 
  protected:
   void Destroy() override {
     FBuffer->Writing = false;
-    if (Usable()) {
-      FResult.append(FOriginal, FCursor, std::string::npos);
-      if (FResult != FOriginal) FBuffer->SetBytes(FResult);
-    }
+    if (Usable() && FCursor.Finish() && FText.Result() != FText.Original())
+      FServices.Rewrite(FBuffer, FText.Result());
     delete this;
   }
 
  private:
-  bool Usable() const { return !FBuffer->Gone && FBuffer->Editor; }
-  bool Advance(int32_t position, bool keep) {
-    if (!Usable()) return false;
-    if (position < 0 || static_cast<size_t>(position) < FCursor) return true;
-    const size_t stop = std::min(static_cast<size_t>(position) + 1, FOriginal.size());
-    if (keep) FResult.append(FOriginal, FCursor, stop - FCursor);
-    FCursor = stop;
-    return true;
-  }
+  bool Usable() const { return !FBuffer->Gone && FBuffer->Loaded(); }
 
+  TIdeServices& FServices;
   TIdeBufferPtr FBuffer;
-  std::string FOriginal;
-  std::string FResult;
-  size_t FCursor = 0;
+  TStringWriterSink FText;
+  TWriterCursor FCursor;
 };
 
 class TEditor : public TIEditorInterface {
  public:
-  explicit TEditor(TIdeBufferPtr buffer) : FBuffer(std::move(buffer)) {}
-  TIEditReader* CreateReader() override { return Open() ? new TReader(FBuffer->Bytes()) : nullptr; }
+  TEditor(TIdeServices& services, TIdeBufferPtr buffer)
+      : FServices(services), FBuffer(std::move(buffer)) {}
+  TIEditReader* CreateReader() override { return Usable() ? new TReader(FBuffer) : nullptr; }
   TIEditWriter* CreateWriter() override {
-    return Open() && !FBuffer->Writing ? new TWriter(FBuffer) : nullptr;
+    return Usable() && !FBuffer->Writing ? new TWriter(FServices, FBuffer) : nullptr;
   }
   std::string FileName() override { return FBuffer->FileName; }
-  bool BufferModified() override { return Open() && FBuffer->Editor->document()->isModified(); }
+  bool BufferModified() override { return !FBuffer->Gone && FBuffer->Modified(); }
   TSyntaxHighlighter SetSyntaxHighlighter(TSyntaxHighlighter highlighter) override {
-    // The editor has no highlighting of its own to switch.
-    return std::exchange(FHighlighter, highlighter);
+    const TSyntaxHighlighter former = FBuffer->Highlighted ? shPascal : shNone;
+    FBuffer->Highlighted = highlighter != shNone;
+    if (FBuffer->Editor) FBuffer->Editor->SetHighlighting(FBuffer->Highlighted);
+    return former;
   }
 
  private:
-  bool Open() const { return !FBuffer->Gone && FBuffer->Editor; }
+  bool Usable() const { return !FBuffer->Gone && (FBuffer->Loaded() || FServices.Load(FBuffer)); }
+  TIdeServices& FServices;
   TIdeBufferPtr FBuffer;
-  TSyntaxHighlighter FHighlighter = shPascal;
 };
 
 class TModule : public TIModuleInterface {
  public:
-  TModule(TIdeServices& services, TIdeSite& site, TIdeBufferPtr buffer)
-      : FServices(services), FSite(site), FBuffer(std::move(buffer)) {}
+  TModule(TIdeServices& services, TIdeBufferPtr buffer)
+      : FServices(services), FBuffer(std::move(buffer)) {}
   TIEditorInterface* GetEditorInterface() override {
-    return !FBuffer->Gone && FBuffer->Editor ? new TEditor(FBuffer) : nullptr;
+    return !FBuffer->Gone && FServices.Load(FBuffer) ? new TEditor(FServices, FBuffer) : nullptr;
   }
-  bool Close() override {
-    if (FBuffer->Gone || !FBuffer->Editor) return false;
-    FSite.CloseEditor(FBuffer);
-    return true;
-  }
+  bool Close() override { return FServices.CloseModule(FBuffer); }
   bool Save(bool /*forceSave*/) override { return !FBuffer->Gone && FServices.Save(FBuffer); }
   bool IsProjectModule() override { return FBuffer->IsProject; }
   bool AddNotifier(TIModuleNotifier* notifier) override {
@@ -169,7 +152,6 @@ class TModule : public TIModuleInterface {
 
  private:
   TIdeServices& FServices;
-  TIdeSite& FSite;
   TIdeBufferPtr FBuffer;
 };
 
@@ -284,33 +266,19 @@ class TMainMenu : public TIMainMenuIntf {
   QPointer<QMenuBar> FBar;
 };
 
-// Where the registration routine that is running puts the expert (the routine
-// is a plain function, so it cannot carry the host).
-std::vector<TIExpert*>* RegisteringInto = nullptr;
-
-bool RegisterExpert(TIExpert* expert) {
-  if (!RegisteringInto || !expert) return false;
-  RegisteringInto->push_back(expert);
-  return true;
-}
-
 }  // namespace
 
-std::string TIdeBuffer::Bytes() const {
-  return Editor ? ToCrLf(Editor->toPlainText()) : std::string();
+std::string_view TIdeBuffer::Bytes() const {
+  if (Editor) return Editor->Bytes();
+  return Disk ? std::string_view(*Disk) : std::string_view();
 }
 
-void TIdeBuffer::SetBytes(std::string_view bytes) {
-  if (!Editor) return;
-  QTextCursor cursor(Editor->document());
-  cursor.beginEditBlock();
-  cursor.select(QTextCursor::Document);
-  cursor.insertText(EditorText(bytes));
-  cursor.endEditBlock();
-  Editor->document()->setModified(true);
+bool TIdeBuffer::Modified() const {
+  return MarkedModified || (Editor && Editor->isModified());
 }
 
-TIdeServices::TIdeServices(TIdeSite& site) : FSite(site) {}
+TIdeServices::TIdeServices(TIdeSite& site)
+    : FSite(site), FExperts(*this, [this](const TEscape& escape) { ReportEscape(escape); }) {}
 
 TIdeServices::~TIdeServices() {
   UnloadExperts();
@@ -324,12 +292,20 @@ TIdeBufferPtr TIdeServices::Find(const std::string& fileName) const {
   return nullptr;
 }
 
-TIdeBufferPtr TIdeServices::FindByEditor(const QPlainTextEdit* editor) const {
-  if (FProject && FProject->Editor == editor) return FProject;
-  for (const auto* list : {&FUnits, &FOthers})
-    for (const TIdeBufferPtr& buffer : *list)
-      if (buffer->Editor == editor) return buffer;
+TIdeBufferPtr TIdeServices::FindByEditor(const TIdeEditor* editor) const {
+  if (!editor) return nullptr;
+  for (const TIdeBufferPtr& buffer : Buffers())
+    if (buffer->Editor == editor) return buffer;
   return nullptr;
+}
+
+std::vector<TIdeBufferPtr> TIdeServices::Buffers() const {
+  std::vector<TIdeBufferPtr> buffers;
+  buffers.reserve(FUnits.size() + FOthers.size() + 1);
+  if (FProject) buffers.push_back(FProject);
+  buffers.insert(buffers.end(), FUnits.begin(), FUnits.end());
+  buffers.insert(buffers.end(), FOthers.begin(), FOthers.end());
+  return buffers;
 }
 
 TIdeBufferPtr TIdeServices::AddBuffer(const std::string& fileName, bool isProject) {
@@ -339,17 +315,58 @@ TIdeBufferPtr TIdeServices::AddBuffer(const std::string& fileName, bool isProjec
   return buffer;
 }
 
-bool TIdeServices::Open(const TIdeBufferPtr& buffer, bool show) {
+bool TIdeServices::Load(const TIdeBufferPtr& buffer) {
   if (!buffer || buffer->Gone) return false;
-  if (buffer->Editor) {
-    if (show) FSite.OpenEditor(buffer, {}, true);
-    return true;
-  }
+  if (buffer->Loaded()) return true;
   std::string bytes;
   if (!ReadFile(buffer->FileName, bytes)) return false;
-  buffer->CrLf = bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
-  FSite.OpenEditor(buffer, bytes, show);
-  return buffer->Editor != nullptr;
+  buffer->Disk = std::move(bytes);
+  return true;
+}
+
+bool TIdeServices::Open(const TIdeBufferPtr& buffer, bool show) {
+  if (!buffer || buffer->Gone) return false;
+  if (!buffer->Editor) {
+    if (!Load(buffer)) return false;
+    const std::string bytes = std::move(*buffer->Disk);
+    buffer->Disk.reset();
+    FSite.OpenEditor(buffer, bytes, show);
+    return buffer->Editor != nullptr;
+  }
+  if (show) FSite.OpenEditor(buffer, {}, true);
+  return true;
+}
+
+void TIdeServices::Rewrite(const TIdeBufferPtr& buffer, std::string_view bytes) {
+  // A text changed out of the user's sight gets a tab, so that it is seen
+  // and saved.
+  if (!buffer->Editor && !Open(buffer, false)) return;
+  FLastRewrittenFrom = std::hash<std::string_view>()(buffer->Bytes());
+  buffer->Editor->Replace(bytes);
+  FLastRewritten = buffer;
+  FSite.BufferChanged(buffer);
+}
+
+bool TIdeServices::CloseModule(const TIdeBufferPtr& buffer) {
+  if (!buffer || buffer->Gone) return false;
+  const bool loaded = buffer->Loaded();
+  if (buffer->Editor) FSite.CloseEditor(buffer);
+  buffer->Disk.reset();
+  buffer->MarkedModified = false;
+  // A restored unit that goes unsaved leaves its comments in its commenting
+  // module only: the module comes back into the project.
+  std::vector<std::string> back;
+  std::erase_if(FPendingDeletions, [&](const TPendingDeletion& pending) {
+    if (pending.UnitSaved || pending.Unit.lock() != buffer) return false;
+    back.push_back(pending.ModuleFile);
+    return true;
+  });
+  for (const std::string& module : back) {
+    AddToProject(module);
+    FSite.ShowStatus(NameOf(module) + " keeps the comments of " + NameOf(buffer->FileName) +
+                     " and is back in the project.");
+  }
+  return loaded;
 }
 
 void TIdeServices::OpenProject(const std::string& projectFile, const std::string& projectText,
@@ -358,11 +375,10 @@ void TIdeServices::OpenProject(const std::string& projectFile, const std::string
   FileNotify(fnProjectOpening, projectFile);
   FProject = AddBuffer(projectFile, true);
   FSite.OpenEditor(FProject, projectText, false);
-  for (const std::string& unit : units) {
-    if (Find(unit)) continue;
-    FUnits.push_back(AddBuffer(unit, false));
-    Open(FUnits.back(), false);
-  }
+  // A project made for a folder exists only here until it is saved.
+  FProject->MarkedModified = !ExistsOnDisk(projectFile);
+  for (const std::string& unit : units)
+    if (!Find(unit)) FUnits.push_back(AddBuffer(unit, false));
   FSite.ProjectChanged();
   FileNotify(fnProjectOpened, projectFile);
 }
@@ -374,6 +390,8 @@ void TIdeServices::CloseProject() {
   const std::vector<TIdeBufferPtr> units = FUnits;
   for (const TIdeBufferPtr& unit : units) ModuleNotify(unit, ncModuleDeleted);
   ModuleNotify(project, ncModuleDeleted);
+  // What waits for a save that will not come keeps its file.
+  FPendingDeletions.clear();
   for (const TIdeBufferPtr& unit : units) {
     if (unit->Editor) FSite.CloseEditor(unit);
     unit->Gone = true;
@@ -395,9 +413,12 @@ bool TIdeServices::AddToProject(const std::string& fileName) {
   } else {
     buffer = AddBuffer(fileName, false);
   }
+  // Back in the project, it is no longer to be deleted.
+  std::erase_if(FPendingDeletions, [&](const TPendingDeletion& pending) {
+    return SameText(pending.ModuleFile, fileName);
+  });
   FUnits.push_back(buffer);
-  Open(buffer, true);
-  AddUsesEntry(fileName);
+  EditUses(fileName, true);
   FSite.ProjectChanged();
   FileNotify(fnAddedToProject, fileName);
   return true;
@@ -410,6 +431,7 @@ bool TIdeServices::RemoveFromProject(const std::string& fileName) {
   if (it == FUnits.end()) return false;
   const TIdeBufferPtr unit = *it;
   FUnits.erase(it);
+  EditUses(unit->FileName, false);
   FSite.ProjectChanged();
   FileNotify(fnRemovedFromProject, unit->FileName);
   ModuleNotify(unit, ncModuleDeleted);
@@ -418,20 +440,71 @@ bool TIdeServices::RemoveFromProject(const std::string& fileName) {
   return true;
 }
 
+bool TIdeServices::EditUses(const std::string& unitFile, bool add) {
+  if (!FProject || !Load(FProject)) return false;
+  const std::string folder(ExtractFilePath(FProject->FileName));
+  const std::string path = unitFile.starts_with(folder) ? unitFile.substr(folder.size()) : unitFile;
+  std::string text(FProject->Bytes());
+  const std::string ident = UnitIdentOf(unitFile);
+  if (!(add ? AddUsesEntry(text, ident, path) : RemoveUsesEntry(text, ident))) return false;
+  if (!FProject->Editor && !Open(FProject, false)) return false;
+  FProject->Editor->Replace(text);
+  FSite.BufferChanged(FProject);
+  return true;
+}
+
 bool TIdeServices::Save(const TIdeBufferPtr& buffer) {
-  if (!buffer || buffer->Gone || !buffer->Editor) return false;
-  std::string bytes = buffer->Bytes();
-  if (!buffer->CrLf) std::erase(bytes, '\r');
-  std::ofstream out(buffer->FileName, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    FSite.ReportError("Cannot write " + buffer->FileName + ".");
+  if (!buffer || buffer->Gone || !Load(buffer)) return false;
+  const std::string_view bytes = buffer->Bytes();
+  // Written aside, flushed and renamed over the file: the file is whole,
+  // old or new, whenever the program stops.
+  QSaveFile file(QtName(buffer->FileName));
+  const auto size = static_cast<qint64>(bytes.size());
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), size) != size ||
+      !file.commit()) {
+    FSite.ReportError("Cannot write " + buffer->FileName + ": " + file.errorString().toStdString());
     return false;
   }
-  buffer->Editor->document()->setModified(false);
+  if (buffer->Editor) buffer->Editor->setModified(false);
+  buffer->MarkedModified = false;
+  FSite.BufferChanged(buffer);
   ModuleNotify(buffer, ncAfterSave);
+  SettleDeletions(buffer);
   return true;
+}
+
+void TIdeServices::SettleDeletions(const TIdeBufferPtr& saved) {
+  std::vector<std::string> back;
+  for (auto it = FPendingDeletions.begin(); it != FPendingDeletions.end();) {
+    if (it->Unit.lock() == saved) {
+      // Saved as it was before Re-Comment (the restoration undone): the
+      // comments are still only in the module.
+      if (std::hash<std::string_view>()(saved->Bytes()) == it->FormerText) {
+        back.push_back(it->ModuleFile);
+        it = FPendingDeletions.erase(it);
+        continue;
+      }
+      it->UnitSaved = true;
+    }
+    if (saved == FProject) it->ProjectSaved = true;
+    if (!it->UnitSaved || !it->ProjectSaved) {
+      ++it;
+      continue;
+    }
+    SyncFolder(std::string(ExtractFilePath(it->ModuleFile)));
+    if (std::remove(it->ModuleFile.c_str()) != 0 && errno != ENOENT) {
+      FSite.ShowStatus("Cannot delete " + it->ModuleFile + ".");
+    } else {
+      FSite.ShowStatus("Deleted " + NameOf(it->ModuleFile) + ": its comments are back in " +
+                       NameOf(it->UnitFile) + ".");
+    }
+    it = FPendingDeletions.erase(it);
+  }
+  for (const std::string& module : back) {
+    AddToProject(module);
+    FSite.ShowStatus(NameOf(module) + " keeps the comments of " + NameOf(saved->FileName) +
+                     " and is back in the project.");
+  }
 }
 
 bool TIdeServices::SaveAs(const TIdeBufferPtr& buffer, const std::string& newName) {
@@ -452,54 +525,12 @@ bool TIdeServices::SaveAs(const TIdeBufferPtr& buffer, const std::string& newNam
   return true;
 }
 
-void TIdeServices::AddUsesEntry(const std::string& unitFile) {
-  if (!FProject || !FProject->Editor) return;
-  const std::string folder(ExtractFilePath(FProject->FileName));
-  const std::string path = unitFile.starts_with(folder) ? unitFile.substr(folder.size()) : unitFile;
-  const QString entry = QString::fromStdString(UnitIdentOf(unitFile) + " in '" + path + "'");
-  QString text = FProject->Editor->toPlainText();
-  static const QRegularExpression uses(QStringLiteral("\\buses\\b"),
-                                       QRegularExpression::CaseInsensitiveOption);
-  const QRegularExpressionMatch match = uses.match(text);
-  if (match.hasMatch()) {
-    const qsizetype semicolon = text.indexOf(u';', match.capturedEnd());
-    if (semicolon < 0) return;
-    text.insert(semicolon, QStringLiteral(",\n  ") + entry);
-  } else {
-    const qsizetype header = text.indexOf(u';');
-    if (header < 0) return;
-    text.insert(header + 1, QStringLiteral("\n\nuses\n  ") + entry + u';');
-  }
-  FProject->SetBytes(ToCrLf(text));
-}
-
 bool TIdeServices::LoadExpertLibrary(const std::string& path, std::string& error) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) {
-    error = dlerror();
-    return false;
-  }
-  auto init = reinterpret_cast<TExpertInitProc>(dlsym(library, ExpertEntryPointName));
-  if (!init) {
-    error = path + " has no entry point " + ExpertEntryPointName + ".";
-    dlclose(library);
-    return false;
-  }
-  FLibraries.push_back(library);
-  TExpertTerminateProc terminate = nullptr;
-  RegisteringInto = &FExperts;
-  const bool ok = init(this, &RegisterExpert, &terminate);
-  RegisteringInto = nullptr;
-  if (!ok) error = path + ": the entry point refused to start.";
-  return ok;
+  return FExperts.Load(path, error);
 }
 
 void TIdeServices::UnloadExperts() {
-  std::vector<TIExpert*> experts = std::move(FExperts);
-  FExperts.clear();
-  for (auto it = experts.rbegin(); it != experts.rend(); ++it) (*it)->Release();
-  for (auto it = FLibraries.rbegin(); it != FLibraries.rend(); ++it) dlclose(*it);
-  FLibraries.clear();
+  FExperts.Unload();
 }
 
 intptr_t TIdeServices::GetParentHandle() {
@@ -526,55 +557,49 @@ std::string TIdeServices::GetProjectName() {
   return FProject ? FProject->FileName : std::string();
 }
 
+std::string TIdeServices::GetCurrentFile() {
+  return FSite.CurrentFile();
+}
+
 TIModuleInterface* TIdeServices::GetModuleInterface(const std::string& fileName) {
   const TIdeBufferPtr buffer = Find(fileName);
-  if (!buffer || !Open(buffer, false)) return nullptr;
-  return new TModule(*this, FSite, buffer);
+  if (!buffer || !Load(buffer)) return nullptr;
+  return new TModule(*this, buffer);
 }
 
 bool TIdeServices::GetNewModuleName(std::string& unitIdent, std::string& fileName) {
   if (!FProject) return false;
-  const std::string folder(ExtractFilePath(FProject->FileName));
-  for (int n = 1;; ++n) {
-    std::string candidate = folder + "Unit" + std::to_string(n) + ".pas";
-    std::error_code error;
-    if (!Find(candidate) && !std::filesystem::exists(candidate, error)) {
-      unitIdent = "Unit" + std::to_string(n);
-      fileName = std::move(candidate);
-      return true;
-    }
-  }
+  NextFreeModuleName(
+      ExtractFilePath(FProject->FileName),
+      [&](const std::string& name) { return Find(name) || ExistsOnDisk(name); }, unitIdent,
+      fileName);
+  return true;
 }
 
 TIModuleInterface* TIdeServices::CreateModuleEx(
     const std::string& moduleName, const std::string& /*formName*/,
     const std::string& /*ancestorClass*/, const std::string& /*fileSystem*/,
     const TByteStream* source, const TByteStream* /*form*/, TCreateModuleFlags createFlags) {
-  const auto has = [&](TCreateModuleFlag flag) { return (createFlags & CreateFlag(flag)) != 0; };
-  std::string ident, fileName;
-  if (moduleName.empty()) {
-    if (!has(cmUnNamed) || !GetNewModuleName(ident, fileName)) return nullptr;
-  } else {
-    fileName = moduleName;
-    ident = UnitIdentOf(fileName);
+  std::string ident, fileName = moduleName;
+  if (moduleName.empty() &&
+      (!HasCreateFlag(createFlags, cmUnNamed) || !GetNewModuleName(ident, fileName))) {
+    return nullptr;
   }
   if (Find(fileName)) return nullptr;
-  std::string text;
-  if (source)
-    text = std::string(source->View());
-  else if (has(cmNewUnit))
-    text = "unit " + ident + ";\r\n\r\ninterface\r\n\r\nimplementation\r\n\r\nend.\r\n";
+  const bool addToProject = HasCreateFlag(createFlags, cmAddToProject) && FProject;
 
   TIdeBufferPtr buffer = AddBuffer(fileName, false);
-  (has(cmAddToProject) && FProject ? FUnits : FOthers).push_back(buffer);
-  FSite.OpenEditor(buffer, text, has(cmShowSource));
-  if (buffer->Editor) buffer->Editor->document()->setModified(has(cmMarkModified));
-  if (has(cmAddToProject) && FProject) {
-    AddUsesEntry(fileName);
+  (addToProject ? FUnits : FOthers).push_back(buffer);
+  FSite.OpenEditor(buffer, NewModuleText(source, createFlags, fileName),
+                   HasCreateFlag(createFlags, cmShowSource));
+  buffer->MarkedModified = HasCreateFlag(createFlags, cmMarkModified);
+  FSite.BufferChanged(buffer);
+  if (addToProject) {
+    EditUses(fileName, true);
     FSite.ProjectChanged();
     FileNotify(fnAddedToProject, fileName);
   }
-  return new TModule(*this, FSite, buffer);
+  return new TModule(*this, buffer);
 }
 
 TIMainMenuIntf* TIdeServices::GetMainMenu() {
@@ -594,30 +619,44 @@ void TIdeServices::RaiseException(const std::string& message) {
   FSite.ReportError(message);
 }
 
-void TIdeServices::FileNotify(TFileNotification code, const std::string& fileName) {
-  const std::vector<TIAddInNotifier*> notifiers = FAddIns;
-  for (TIAddInNotifier* notifier : notifiers) {
-    if (std::find(FAddIns.begin(), FAddIns.end(), notifier) == FAddIns.end()) continue;
-    bool cancel = false;
-    try {
-      notifier->FileNotification(code, fileName, cancel);
-    } catch (const std::exception& e) {
-      FSite.ReportError(std::string("A plug-in failed on a file notification: ") + e.what());
+bool TIdeServices::DeleteModuleFile(const std::string& fileName) {
+  if (const TIdeBufferPtr module = Find(fileName); module && !module->IsProject) {
+    if (!RemoveFromProject(module->FileName)) {
+      if (module->Editor) FSite.CloseEditor(module);
+      module->Gone = true;
+      std::erase(FOthers, module);
     }
   }
+  if (!ExistsOnDisk(fileName)) return true;
+  TIdeBufferPtr unit = FLastRewritten.lock();
+  if (unit && (unit->Gone || !unit->Modified())) unit.reset();
+  const bool projectWaits = FProject && FProject->Modified();
+  if (!unit && !projectWaits) return std::remove(fileName.c_str()) == 0;
+  FPendingDeletions.push_back({fileName, unit, unit ? unit->FileName : std::string(),
+                               unit ? FLastRewrittenFrom : 0, !unit, !projectWaits});
+  std::string waits = unit ? NameOf(unit->FileName) : std::string();
+  if (projectWaits) waits += (unit ? " and " : "") + NameOf(FProject->FileName);
+  FSite.ShowStatus(NameOf(fileName) + " is deleted once " + waits +
+                   (unit && projectWaits ? " are saved." : " is saved."));
+  return true;
+}
+
+void TIdeServices::FileNotify(TFileNotification code, const std::string& fileName) {
+  NotifyFile(FAddIns, code, fileName, [this](const TEscape& escape) { ReportEscape(escape); });
+}
+
+void TIdeServices::EventNotify(TEventNotification code) {
+  NotifyEvent(FAddIns, code, [this](const TEscape& escape) { ReportEscape(escape); });
 }
 
 void TIdeServices::ModuleNotify(const TIdeBufferPtr& buffer, TNotifyCode code) {
-  const std::vector<TIModuleNotifier*> notifiers = buffer->Notifiers;
-  for (TIModuleNotifier* notifier : notifiers) {
-    const auto& list = buffer->Notifiers;
-    if (std::find(list.begin(), list.end(), notifier) == list.end()) continue;
-    try {
-      notifier->Notify(code);
-    } catch (const std::exception& e) {
-      FSite.ReportError(std::string("A plug-in failed on a module notification: ") + e.what());
-    }
-  }
+  // The buffer is held for the fan-out: a notifier may drop it from the project.
+  const TIdeBufferPtr held = buffer;
+  NotifyModule(held->Notifiers, code, [this](const TEscape& escape) { ReportEscape(escape); });
+}
+
+void TIdeServices::ReportEscape(const TEscape& escape) {
+  FSite.ReportError(escape.Sentence());
 }
 
 }  // namespace scrivlock::hosts::ide

@@ -1,0 +1,3 @@
+library L(* no uses *); // none
+{$R *.res}
+begin end.

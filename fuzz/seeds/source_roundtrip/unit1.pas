@@ -1,0 +1,5 @@
+unit A;{ main }
+// line one
+(* paren *){}x//
+{ two
+lines }(* a (* b *)end.

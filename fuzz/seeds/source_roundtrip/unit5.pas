@@ -1,0 +1,1 @@
+a { never closed
