@@ -42,4 +42,9 @@ bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool IsUnitFileName(std::string_view fileName) {
+  const std::string_view ext = ExtractFileExt(fileName);
+  return SameText(ext, ".pas") || SameText(ext, ".pp");
+}
+
 }  // namespace scrivlock

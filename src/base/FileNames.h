@@ -18,4 +18,9 @@ std::string_view ExtractFilePath(std::string_view path);
 std::string UpperCase(std::string_view text);           // ASCII letters only
 bool SameText(std::string_view a, std::string_view b);  // ASCII, case-insensitive
 
+// Whether `fileName` names a unit that UnComment takes: its extension is
+// ".pas" or ".pp" in any letter case (Free Pascal's own units are ".pp").
+// Include files, programs and forms (".inc", ".lpr", ".dpr", ".lfm") are not.
+bool IsUnitFileName(std::string_view fileName);
+
 }  // namespace scrivlock

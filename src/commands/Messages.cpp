@@ -28,8 +28,8 @@ std::string MsgNotUncommentable(std::string_view unitFile) {
 
 std::string MsgNotPascalUnit(std::string_view unitFile) {
   return Concat({"Unit: ", unitFile,
-                 "\r\n cannot be uncommented: only a unit whose file name ends in \".pas\", "
-                 "in lower case, can be."});
+                 "\r\n cannot be uncommented: it is not a unit. Only files whose names end "
+                 "in \".pas\" or \".pp\" are units."});
 }
 
 std::string MsgUnrecordableName(std::string_view unitFile) {

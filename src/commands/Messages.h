@@ -25,8 +25,8 @@ std::string MsgSeveralModules(std::string_view unitFile, int32_t count);
 // M6: "Error. Unit %s has no commenting module."
 std::string MsgNoModule(std::string_view unitFile);
 
-// Uncomment refused a unit whose extension is not ".pas" in lower case (".PAS",
-// ".inc", none).
+// Uncomment refused a file that is not a unit (".inc", ".lpr", no extension):
+// only ".pas" and ".pp" are taken, in any letter case.
 std::string MsgNotPascalUnit(std::string_view unitFile);
 // Uncomment refused a unit whose file name a module header cannot record (a
 // blank, a comma...): its module could never be found again.

@@ -23,7 +23,7 @@ constexpr const char* kProjectManagerItem = "ViewPrjMgrItem";
 constexpr const char* kMenuItemName = "ViewScrivlockItem";
 
 bool IsPascalUnit(const std::string& fileName) {
-  return UpperCase(ExtractFileExt(fileName)) == ".PAS";
+  return IsUnitFileName(fileName);
 }
 
 bool IsAbsolute(std::string_view name) {

@@ -277,7 +277,7 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
     return false;
   };
   try {
-    if (ExtractFileExt(FileName) != ".pas") return refuse(urExtension);
+    if (!IsUnitFileName(FileName)) return refuse(urExtension);
     if (!CanRecordFileName(ExtractFileName(FileName))) return refuse(urFileName);
     if (IsNotUncommentable(source)) return refuse(urNotUncommentable);
 

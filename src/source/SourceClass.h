@@ -63,7 +63,7 @@ struct TReCommentStop {
 // Why the last UnComment refused the unit.
 enum TUnCommentRefusal : uint8_t {
   urNone,              // it did not refuse
-  urExtension,         // FileName's extension is not ".pas"
+  urExtension,         // FileName is not a unit's name (see IsUnitFileName)
   urFileName,          // FileName's name cannot stand in a module header: its unit could never
                        // be found again (a blank, a comma, "]", a quote or a control byte)
   urNotUncommentable,  // "{NOTUNCOMMENTABLE}" stands in the first 1023 bytes
@@ -86,8 +86,8 @@ class TSourceClass {
   // `stripped` and writes the text without comments, each comment replaced by
   // its marker and one end marker appended; appends the whole commenting module,
   // named `moduleUnitName`, to `module`.
-  // Returns false, writing nothing usable, when FileName's extension is not
-  // exactly ".pas", when "{NOTUNCOMMENTABLE}" stands in the first 1023 bytes,
+  // Returns false, writing nothing usable, when FileName is not a unit's
+  // name (IsUnitFileName), when "{NOTUNCOMMENTABLE}" stands in the first 1023 bytes,
   // or when a stream fails; LastRefusal() then says which. Never throws.
   // Kept as they stand: string literals and compiler directives ("{$", "(*$").
   // A comment left open at the end of the text loses nothing: a line comment

@@ -109,8 +109,7 @@ TEST_F(TScrivlockToolTest, RefusalsExitNonZeroAndChangeNoFile) {
        "Error. Unit " + demo + "/MathUtil.pas has no commenting module.\n"},
       {"uncomment Missing.pas", "Cannot read unit: \r\n" + demo + "/Missing.pas\n"},
       {"uncomment Demo.dpr", "Unit: " + demo +
-                                 "/Demo.dpr\r\n cannot be uncommented: only a unit "
-                                 "whose file name ends in \".pas\""},
+                                 "/Demo.dpr\r\n cannot be uncommented: it is not a unit."},
       {"recomment Edited.pas", "Error. Unit " + demo +
                                    "/Edited.pas cannot be re-commented from module " + demo +
                                    "/Unit9.pas:\r\nmarker {#9} at byte "},

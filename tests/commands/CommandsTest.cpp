@@ -338,19 +338,19 @@ TEST_F(TCommandsTest, RefusalsShowTheirMessageAndChangeNothing) {
        },
        MsgNotUncommentable(kNewUnit)},
       // M4 would say of these that they carry the mark, which they do not.
-      {"not a .pas unit", cbUnComment,
+      {"an include file", cbUnComment,
        [](TCommandsTest& t) {
          t.AddUnit("/p/Main.inc", kUnitText);
          return 0;
        },
-       "Unit: /p/Main.inc\r\n cannot be uncommented: only a unit whose file name ends in "
-       "\".pas\", in lower case, can be."},
-      {"an upper-case .PAS", cbUnComment,
+       "Unit: /p/Main.inc\r\n cannot be uncommented: it is not a unit. Only files whose names "
+       "end in \".pas\" or \".pp\" are units."},
+      {"a program", cbUnComment,
        [](TCommandsTest& t) {
-         t.AddUnit("/p/MAIN.PAS", kUnitText);
+         t.AddUnit("/p/Main.lpr", kUnitText);
          return 0;
        },
-       MsgNotPascalUnit("/p/MAIN.PAS")},
+       MsgNotPascalUnit("/p/Main.lpr")},
       {"a blank in the file name", cbUnComment,
        [](TCommandsTest& t) {
          t.AddUnit("/p/My Main.pas", kUnitText);

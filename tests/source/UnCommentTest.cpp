@@ -111,8 +111,14 @@ TEST(UnCommentTest, RefusesWrongExtensionsAndMarkedUnits) {
     std::string text;
     bool ok;
   } cases[] = {
-      {"upper-case extension", "UNIT1.PAS", "{x}", false},
-      {"other extension", "Unit1.pp", "{x}", false},
+      {"upper-case extension", "UNIT1.PAS", "{x}", true},
+      {"mixed-case extension", "Mixed.Pas", "{x}", true},
+      {"Free Pascal's extension", "unit1.pp", "{x}", true},
+      {"upper-case .PP", "UNIT1.PP", "{x}", true},
+      {"include file", "defines.inc", "{x}", false},
+      {"program", "project1.lpr", "{x}", false},
+      {"form", "unit1.lfm", "{x}", false},
+      {"ppu-like extension", "unit1.ppu", "{x}", false},
       {"no extension", "Unit1", "{x}", false},
       {"dot in the folder only", "/src.pas/Unit1", "{x}", false},
       {"full path is fine", "/home/me/src/Unit1.pas", "{x}", true},

@@ -676,7 +676,7 @@ TFileHost::TFileHost(const std::string& projectPath, TDrafts drafts)
   std::vector<std::string> names;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name(entry->d_name);
-    if (name.empty() || name.front() == '.' || !SameText(ExtractFileExt(name), ".pas")) continue;
+    if (name.empty() || name.front() == '.' || !IsUnitFileName(name)) continue;
     if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) continue;
     names.emplace_back(name);
   }
