@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "base/Error.h"
 #include "base/FileNames.h"
@@ -130,12 +131,114 @@ class TEntryWriter {
   int64_t FNextWidth = 10;  // the first number with one digit more
 };
 
+// The end of a line comment whose text is [p, ...): its first CR or LF, at
+// which the compiler ends it too.
+template <class TFinder>
+const char* FindLineBreak(const char* p, const char* end) {
+  const char* lf = TFinder::Find(p, end, '\n');
+  const void* cr = std::memchr(p, '\r', static_cast<size_t>(lf - p));
+  return cr != nullptr ? static_cast<const char*>(cr) : lf;
+}
+
+// Nested "{" comments: each "{" inside opens one more level (its kind only).
+template <class TFinder>
+const char* FindNestedBraceClose(const char* p, const char* end) {
+  int64_t depth = 1;
+  for (;;) {
+    const char* close = TFinder::Find(p, end, '}');
+    for (const char* open = p; (open = static_cast<const char*>(std::memchr(
+                                    open, '{', static_cast<size_t>(close - open)))) != nullptr;
+         ++open) {
+      ++depth;
+    }
+    if (close == end || --depth == 0) return close;
+    p = close + 1;
+  }
+}
+
+// Nested "(*" comments, from the comment's text at `p`: as the compiler reads
+// them, a "(*" inside opens one more level unless a ")" follows it at once,
+// in which case its "*)" closes one.
+inline const char* FindNestedParenClose(const char* p, const char* end) {
+  int64_t depth = 1;
+  while (end - p >= 2) {
+    if (p[0] == '*' && p[1] == ')') {
+      if (--depth == 0) return p;
+      p += 2;
+    } else if (p[0] == '(' && p[1] == '*' && !(end - p > 2 && p[2] == ')')) {
+      ++depth;
+      p += 2;
+    } else {
+      ++p;
+    }
+  }
+  return end;
+}
+
+// Whether "asm", in any letter case, stands anywhere in [p, end): only a unit
+// that holds it can hold an assembler block.
+inline bool MayHoldAsm(const char* p, const char* end) {
+  const auto at = [](const char* q) {
+    return ((q[0] | 0x20) == 'a') & ((q[1] | 0x20) == 's') & ((q[2] | 0x20) == 'm');
+  };
+  // Whole blocks with no early exit, which the compiler turns into vector code.
+  for (; end - p >= 66; p += 64) {
+    bool any = false;
+    for (int i = 0; i < 64; ++i) any |= at(p + i);
+    if (any) return true;
+  }
+  for (; end - p >= 3; ++p) {
+    if (at(p)) return true;
+  }
+  return false;
+}
+
+// The assembler blocks of a unit, found as the compiler finds them: the word
+// "asm" in code opens one, the word "end" closes it. It is fed the code
+// between the scan's stops, never a literal or a comment.
+class TAsmBlocks {
+ public:
+  explicit TAsmBlocks(const char* begin) : FBegin(begin) {}
+
+  void Feed(const char* p, const char* end) {
+    while (p < end) {
+      if (!IsWordStart(*p)) {
+        ++p;
+        continue;
+      }
+      const char* word = p;
+      while (p < end && IsWordChar(*p)) ++p;
+      // "&asm" is an identifier, "@end" and ".end" labels, "$ABend" a number.
+      if (p - word != 3 || (word > FBegin && IsPrefix(word[-1]))) continue;
+      const char* keyword = FInside ? "end" : "asm";
+      if ((word[0] | 0x20) == keyword[0] && (word[1] | 0x20) == keyword[1] &&
+          (word[2] | 0x20) == keyword[2]) {
+        FInside = !FInside;
+      }
+    }
+  }
+  bool Inside() const { return FInside; }
+
+ private:
+  static bool IsWordStart(char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_'; }
+  static bool IsWordChar(char c) { return IsWordStart(c) || (c >= '0' && c <= '9'); }
+  static bool IsPrefix(char c) {
+    return IsWordChar(c) || c == '&' || c == '@' || c == '.' || c == '$' || c == '%' || c == '#';
+  }
+
+  const char* FBegin;
+  bool FInside = false;
+};
+
 // The scan over a unit's text, compiled once per finder.
 struct TStrip {
   const char* p;
   const char* end;
   TOutput& out;
   TEntryWriter& writer;
+  bool nested;          // comments nest (dlFpc)
+  bool keepLines;       // every line comment leaves its line break
+  TAsmBlocks* blocks;   // when the unit may hold assembler blocks and lines are not kept
 
   template <class TFinder>
   void Run() {
@@ -150,7 +253,14 @@ struct TStrip {
     };
 
     while (p < end) {
-      const char* q = scan::NextInCode<TFinder>(p, end);
+      const char* q;
+      if (blocks != nullptr) {
+        // Every literal is a stop, so that what lies between is code.
+        q = TFinder::Special(p, end);
+        blocks->Feed(p, q);
+      } else {
+        q = scan::NextInCode<TFinder>(p, end);
+      }
       if (q == end) break;
       const char next = q + 1 < end ? q[1] : '\0';
       switch (*q) {
@@ -166,7 +276,7 @@ struct TStrip {
             p = q + 1;
           } else if (q + 2 < end && q[2] == '$') {
             p = q + 3;  // "(*$" is a directive like "{$": kept, its text scanned as code
-          } else if (const char* close = scan::FindParenClose<TFinder>(q + 2, end); close < end) {
+          } else if (const char* close = ParenClose<TFinder>(q + 2); close < end) {
             comment(q, ckParen, q + 2, close, close + 2);
             p = close + 2;
           } else {
@@ -185,10 +295,16 @@ struct TStrip {
           break;
         case '/':
           if (next == '/') {
-            // A line comment on the last line, with no line break, is an entry too.
-            const char* lf = TFinder::Find(q + 2, end, '\n');
-            p = lf < end ? lf + 1 : end;
-            comment(q, ckLine, q + 2, p, p);
+            if (keepLines || (blocks != nullptr && blocks->Inside())) {
+              // The line break stays in the unit, and restoring puts the comment before it.
+              p = FindLineBreak<TFinder>(q + 2, end);
+              comment(q, ckLine, q + 2, p, p);
+            } else {
+              // A line comment on the last line, with no line break, is an entry too.
+              const char* lf = TFinder::Find(q + 2, end, '\n');
+              p = lf < end ? lf + 1 : end;
+              comment(q, ckLine, q + 2, p, p);
+            }
           } else {
             p = q + 1;
           }
@@ -196,7 +312,7 @@ struct TStrip {
         case '{':
           if (next == '$') {
             p = q + 2;
-          } else if (const char* close = TFinder::Find(q + 1, end, '}'); close < end) {
+          } else if (const char* close = BraceClose<TFinder>(q + 1); close < end) {
             comment(q, ckBrace, q + 1, close, close + 1);
             p = close + 1;
           } else {
@@ -207,6 +323,20 @@ struct TStrip {
     }
     out.Copy(kept, end, end);
     writer.Write(ckEnd, end, 0);
+  }
+
+  // A nested comment left open at the end is read as one that does not nest:
+  // the text stays as ReComment's walk reads it, and the compiler rejects it
+  // either way.
+  template <class TFinder>
+  const char* BraceClose(const char* text) const {
+    const char* close = nested ? FindNestedBraceClose<TFinder>(text, end) : end;
+    return close < end ? close : TFinder::Find(text, end, '}');
+  }
+  template <class TFinder>
+  const char* ParenClose(const char* text) const {
+    const char* close = nested ? FindNestedParenClose(text, end) : end;
+    return close < end ? close : scan::FindParenClose<TFinder>(text, end);
   }
 };
 
@@ -293,7 +423,10 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
       TOutput out(stripped);
       TOutput mod(module);
       TEntryWriter writer(out, mod, CommentCount, end);
-      TStrip strip{p, end, out, writer};
+      std::optional<TAsmBlocks> blocks;
+      if (!Options.KeepLines && MayHoldAsm(p, end)) blocks.emplace(base);
+      TStrip strip{p,   end, out, writer, Options.Dialect == dlFpc, Options.KeepLines,
+                   blocks ? &*blocks : nullptr};
       scan::Dispatch(strip);
     }  // the writers cut the streams to what was written
     source.Seek(source.Size());

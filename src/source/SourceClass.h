@@ -71,6 +71,25 @@ enum TUnCommentRefusal : uint8_t {
   urFailure,           // a stream failed otherwise
 };
 
+// How UnComment reads comments. A module is the same whichever was used, and
+// ReComment needs neither: it works from the stripped text and module as they
+// are.
+enum TDialect : uint8_t {
+  dlDelphi,  // comments do not nest: the first "}" or "*)" ends one (Delphi, Turbo
+             // Pascal, and Free Pascal's delphi, tp, macpas and iso modes)
+  dlFpc,     // "{" nests in "{" and "(*" in "(*", as in Free Pascal's fpc and objfpc
+             // modes; the other kinds inside are text (Dialect.h)
+};
+
+struct TScanOptions {
+  TDialect Dialect = dlDelphi;
+  // Every "//" comment leaves its line break in the unit, so that line N of
+  // the stripped text is line N of the unit. Off, a line comment takes its
+  // line break into the module, but inside an assembler block (asm ... end),
+  // where a line break ends an instruction.
+  bool KeepLines = false;
+};
+
 // Whether a unit file named `name` (no folder) can be recorded in a module's
 // header so that IsModuleOf finds it again.
 bool CanRecordFileName(std::string_view name);
@@ -81,6 +100,7 @@ class TSourceClass {
   std::string ModuleUnitName;   // unit name of the last module written
   std::string LastUncommented;  // FileName of the last successful UnComment
   int32_t CommentCount = 0;     // advanced once per entry written; never reset
+  TScanOptions Options;         // how UnComment reads comments
 
   // Reads the unit's text from the position of `source` to its end; empties
   // `stripped` and writes the text without comments, each comment replaced by
@@ -92,6 +112,7 @@ class TSourceClass {
   // Kept as they stand: string literals and compiler directives ("{$", "(*$").
   // A comment left open at the end of the text loses nothing: a line comment
   // becomes an ordinary entry, an unclosed "{" or "(*" stays in the text.
+  // Comments are read as Options says.
   bool UnComment(TByteStream& source, TByteStream& stripped, TByteStream& module,
                  const std::string& moduleUnitName);
 

@@ -20,9 +20,10 @@ struct TUncommented {
 };
 
 inline TUncommented Uncomment(std::string_view text, std::string fileName = "Unit1.pas",
-                              std::string moduleName = "Unit2") {
+                              std::string moduleName = "Unit2", TScanOptions options = {}) {
   TSourceClass processor;
   processor.FileName = std::move(fileName);
+  processor.Options = options;
   TByteStream source(text), stripped, module;
   TUncommented result;
   result.ok = processor.UnComment(source, stripped, module, moduleName);

@@ -91,6 +91,73 @@ TEST(UnCommentTest, StripsCommentsKeepsCodeLiteralsAndDirectives) {
   }
 }
 
+struct OptionCase {
+  const char* name;
+  TScanOptions options;
+  std::string text;
+  std::string stripped;  // without the end marker
+  Entries entries;
+};
+
+constexpr TScanOptions kFpc{dlFpc, false};
+constexpr TScanOptions kKeepLines{dlDelphi, true};
+
+const OptionCase kOptionScans[] = {
+    // Nesting as Free Pascal's fpc and objfpc modes read comments.
+    {"braces nest", kFpc, "{a{b}c}d", "{#1}d", {{"Keys", "a{b}c"}}},
+    {"deeply", kFpc, "{{{x}}}{y}", "{#1}{#2}", {{"Keys", "{{x}}"}, {"Keys", "y"}}},
+    {"paren-stars nest", kFpc, "(*a(*b*)c*)d", "{#1}d", {{"Pars", "a(*b*)c"}}},
+    {"a (*) inside closes a level", kFpc, "(* a (*) b *)", "{#1} b *)", {{"Pars", " a ("}}},
+    {"(**) inside opens and closes", kFpc, "(* (**) *)x", "{#1}x", {{"Pars", " (**) "}}},
+    {"other kinds do not nest", kFpc, "{ (* } x", "{#1} x", {{"Keys", " (* "}}},
+    {"nor in paren-stars", kFpc, "(* { *) x", "{#1} x", {{"Pars", " { "}}},
+    {"line comment text in a nest", kFpc, "{ // { } }\r\nx", "{#1}\r\nx",
+     {{"Keys", " // { } "}}},
+    {"directive in a brace nest counts", kFpc, "{ {$I x} }y", "{#1}y", {{"Keys", " {$I x} "}}},
+    {"nest left open reads as not nesting", kFpc, "{a{b}c", "{#1}c", {{"Keys", "a{b"}}},
+    {"paren nest left open", kFpc, "(*a(*b*)c", "{#1}c", {{"Pars", "a(*b"}}},
+    {"literals are no nests", kFpc, "s := '{';{x}", "s := '{';{#1}", {{"Keys", "x"}}},
+    // Keeping lines.
+    {"line break stays", kKeepLines, "a // c\r\nb", "a {#1}\r\nb", {{"Bars", " c"}}},
+    {"LF stays", kKeepLines, "a//c\nb", "a{#1}\nb", {{"Bars", "c"}}},
+    {"a lone CR ends it too", kKeepLines, "a//x\rb\nc", "a{#1}\rb\nc", {{"Bars", "x"}}},
+    {"empty line comment", kKeepLines, "//\r\n//", "{#1}\r\n{#2}", {{"Bars", ""}, {"Bars", ""}}},
+    {"other comments unchanged", kKeepLines, "{a\nb}(*c\n*)", "{#1}{#2}",
+     {{"Keys", "a\nb"}, {"Pars", "c\n"}}},
+    // Assembler blocks keep their line breaks whatever the setting.
+    {"asm block", {},
+     "asm\n mov ax,bx // a\n nop // b\nend;// c\nx",
+     "asm\n mov ax,bx {#1}\n nop {#2}\nend;{#3}x",
+     {{"Bars", " a"}, {"Bars", " b"}, {"Bars", " c\n"}}},
+    {"letter case and CR LF", {}, "ASM // a\r\nEnd // b\r\n", "ASM {#1}\r\nEnd {#2}",
+     {{"Bars", " a"}, {"Bars", " b\r\n"}}},
+    {"asm in a literal or comment opens none", {}, "s:='asm';{asm}// a\nx",
+     "s:='asm';{#1}{#2}x", {{"Keys", "asm"}, {"Bars", " a\n"}}},
+    {"words that only hold asm", {}, "basm asm1 &asm {$asmmode intel}// a\nx",
+     "basm asm1 &asm {$asmmode intel}{#1}x", {{"Bars", " a\n"}}},
+    {"labels named end do not close", {}, "asm jmp @end // a\n@end: // b\nend",
+     "asm jmp @end {#1}\n@end: {#2}\nend", {{"Bars", " a"}, {"Bars", " b"}}},
+    {"a nest in an asm block", kFpc, "asm { {x} end } // a\nend",
+     "asm {#1} {#2}\nend", {{"Keys", " {x} end "}, {"Bars", " a"}}},
+};
+
+TEST(UnCommentTest, ReadsCommentsAsTheDialectAndSettingSay) {
+  for (size_t pad = 0; pad <= 140; pad += 7) {
+    const std::string code(pad, 'x');
+    for (const OptionCase& c : kOptionScans) {
+      const auto r = Uncomment(code + " " + c.text, "Unit1.pas", "Unit2", c.options);
+      ASSERT_TRUE(r.ok) << c.name;
+      EXPECT_EQ(r.stripped,
+                code + " " + c.stripped + "{#" + std::to_string(c.entries.size() + 1) + "}")
+          << c.name << " after " << pad;
+      EXPECT_EQ(r.module, ModuleText(c.entries)) << c.name << " after " << pad;
+      const auto back = test::Recomment(r.stripped, r.module);
+      EXPECT_TRUE(back.ok) << c.name << ": " << back.stop.Describe();
+      EXPECT_EQ(back.restored, code + " " + c.text) << c.name << " after " << pad;
+    }
+  }
+}
+
 TEST(UnCommentTest, LiteralsAndCommentsLongerThanABlock) {
   const std::string lit = "'" + std::string(150, '{') + "''(*//" + std::string(70, 'a') + "'";
   const std::string text = "x := " + lit + "; { it's " + std::string(100, '\'') + " }" + lit +
