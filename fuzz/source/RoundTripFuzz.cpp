@@ -1,5 +1,6 @@
 // For any unit that UnComment accepts, ReComment of its outputs gives the unit
-// back, on the scan path the first byte picks; the portable path strips it to
+// back, on the scan path and with the options (dialect, keep lines) that the
+// first byte picks; the portable path strips it to
 // the same texts, and the plain walk restores it the same way.
 #include <string>
 
@@ -18,9 +19,10 @@ struct TStripped {
   std::string module;
 };
 
-TStripped Strip(std::string_view unit) {
+TStripped Strip(std::string_view unit, TScanOptions options) {
   TSourceClass processor;
   processor.FileName = "Unit1.pas";
+  processor.Options = options;
   TByteStream source(unit), stripped, module;
   TStripped result;
   result.ok = processor.UnComment(source, stripped, module, "Unit2");
@@ -35,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const scan::TVectorSet path = fuzz::PickPath(data[0]);
   const std::string_view unit(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const TScanOptions options{(data[0] / 3) % 2 != 0 ? dlFpc : dlDelphi, (data[0] / 6) % 2 != 0};
 
-  const TStripped u = Strip(unit);
+  const TStripped u = Strip(unit, options);
   if (!u.ok) {
     // Only a unit marked not uncommentable is refused.
     TByteStream probe(unit);
@@ -54,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "the plain walk restored another text");
   if (path != scan::vsNone) {
     scan::UseVectorSet(scan::vsNone);
-    const TStripped portable = Strip(unit);
+    const TStripped portable = Strip(unit, options);
     fuzz::Check(portable.ok && portable.stripped == u.stripped && portable.module == u.module,
                 "the portable scan strips the unit differently");
   }

@@ -131,50 +131,6 @@ class TEntryWriter {
   int64_t FNextWidth = 10;  // the first number with one digit more
 };
 
-// The end of a line comment whose text is [p, ...): its first CR or LF, at
-// which the compiler ends it too.
-template <class TFinder>
-const char* FindLineBreak(const char* p, const char* end) {
-  const char* lf = TFinder::Find(p, end, '\n');
-  const void* cr = std::memchr(p, '\r', static_cast<size_t>(lf - p));
-  return cr != nullptr ? static_cast<const char*>(cr) : lf;
-}
-
-// Nested "{" comments: each "{" inside opens one more level (its kind only).
-template <class TFinder>
-const char* FindNestedBraceClose(const char* p, const char* end) {
-  int64_t depth = 1;
-  for (;;) {
-    const char* close = TFinder::Find(p, end, '}');
-    for (const char* open = p; (open = static_cast<const char*>(std::memchr(
-                                    open, '{', static_cast<size_t>(close - open)))) != nullptr;
-         ++open) {
-      ++depth;
-    }
-    if (close == end || --depth == 0) return close;
-    p = close + 1;
-  }
-}
-
-// Nested "(*" comments, from the comment's text at `p`: as the compiler reads
-// them, a "(*" inside opens one more level unless a ")" follows it at once,
-// in which case its "*)" closes one.
-inline const char* FindNestedParenClose(const char* p, const char* end) {
-  int64_t depth = 1;
-  while (end - p >= 2) {
-    if (p[0] == '*' && p[1] == ')') {
-      if (--depth == 0) return p;
-      p += 2;
-    } else if (p[0] == '(' && p[1] == '*' && !(end - p > 2 && p[2] == ')')) {
-      ++depth;
-      p += 2;
-    } else {
-      ++p;
-    }
-  }
-  return end;
-}
-
 // Whether "asm", in any letter case, stands anywhere in [p, end): only a unit
 // that holds it can hold an assembler block.
 inline bool MayHoldAsm(const char* p, const char* end) {
@@ -236,9 +192,9 @@ struct TStrip {
   const char* end;
   TOutput& out;
   TEntryWriter& writer;
-  bool nested;          // comments nest (dlFpc)
-  bool keepLines;       // every line comment leaves its line break
-  TAsmBlocks* blocks;   // when the unit may hold assembler blocks and lines are not kept
+  bool nested;         // comments nest (dlFpc)
+  bool keepLines;      // every line comment leaves its line break
+  TAsmBlocks* blocks;  // when the unit may hold assembler blocks and lines are not kept
 
   template <class TFinder>
   void Run() {
@@ -297,7 +253,7 @@ struct TStrip {
           if (next == '/') {
             if (keepLines || (blocks != nullptr && blocks->Inside())) {
               // The line break stays in the unit, and restoring puts the comment before it.
-              p = FindLineBreak<TFinder>(q + 2, end);
+              p = scan::FindLineBreak<TFinder>(q + 2, end);
               comment(q, ckLine, q + 2, p, p);
             } else {
               // A line comment on the last line, with no line break, is an entry too.
@@ -330,12 +286,12 @@ struct TStrip {
   // either way.
   template <class TFinder>
   const char* BraceClose(const char* text) const {
-    const char* close = nested ? FindNestedBraceClose<TFinder>(text, end) : end;
+    const char* close = nested ? scan::FindNestedBraceClose<TFinder>(text, end) : end;
     return close < end ? close : TFinder::Find(text, end, '}');
   }
   template <class TFinder>
   const char* ParenClose(const char* text) const {
-    const char* close = nested ? FindNestedParenClose(text, end) : end;
+    const char* close = nested ? scan::FindNestedParenClose(text, end) : end;
     return close < end ? close : scan::FindParenClose<TFinder>(text, end);
   }
 };
@@ -425,7 +381,12 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
       TEntryWriter writer(out, mod, CommentCount, end);
       std::optional<TAsmBlocks> blocks;
       if (!Options.KeepLines && MayHoldAsm(p, end)) blocks.emplace(base);
-      TStrip strip{p,   end, out, writer, Options.Dialect == dlFpc, Options.KeepLines,
+      TStrip strip{p,
+                   end,
+                   out,
+                   writer,
+                   Options.Dialect == dlFpc,
+                   Options.KeepLines,
                    blocks ? &*blocks : nullptr};
       scan::Dispatch(strip);
     }  // the writers cut the streams to what was written

@@ -2,11 +2,13 @@
 // must come back byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "SourceTestUtil.h"
+#include "source/Record.h"
 
 namespace scrivlock::source {
 namespace {
@@ -27,6 +29,20 @@ std::vector<fs::path> CorpusFiles() {
   return files;
 }
 
+// The line breaks (LF) that the module's brace and paren-star entries took from
+// the unit: a comment that spans lines takes them whatever the setting.
+int64_t BlockCommentLineBreaks(std::string_view module) {
+  record::TEntryReader reader(module);
+  int64_t count = 0;
+  if (!reader.SkipHeader()) return -1;
+  record::TFields fields;
+  std::string_view text;
+  while (reader.AtEntry() && reader.ReadHead(fields) && reader.ReadText(fields, text)) {
+    if (fields.Kind == ckBrace || fields.Kind == ckParen) count += std::ranges::count(text, '\n');
+  }
+  return count;
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -34,20 +50,30 @@ std::string ReadFile(const fs::path& path) {
   return text.str();
 }
 
-TEST(CorpusRoundTripTest, FreePascalSourcesComeBackByteForByte) {
+class CorpusRoundTripTest : public ::testing::TestWithParam<TScanOptions> {};
+
+TEST_P(CorpusRoundTripTest, FreePascalSourcesComeBackByteForByte) {
   const std::vector<fs::path> files = CorpusFiles();
   if (files.empty()) GTEST_SKIP() << "corpus absent: install fpc-source-3.2.2";
+  const TScanOptions options = GetParam();
   int64_t bytes = 0;
   int refused = 0;
   int failed = 0;
   for (const fs::path& path : files) {
     const std::string unit = ReadFile(path);
     // Every file is taken as a ".pas" unit, whatever its own extension.
-    const auto u = test::Uncomment(unit, path.stem().string() + ".pas");
+    const auto u = test::Uncomment(unit, path.stem().string() + ".pas", "Unit2", options);
     if (!u.ok) {
       ++refused;  // only a unit marked not uncommentable may be refused
       EXPECT_NE(unit.substr(0, 1023).find("{NOTUNCOMMENTABLE}"), std::string::npos) << path;
       continue;
+    }
+    if (options.KeepLines) {
+      // Line comments leave every line break: the unit's lines are the stripped
+      // text's and those of comments that span lines.
+      EXPECT_EQ(std::ranges::count(unit, '\n'),
+                std::ranges::count(u.stripped, '\n') + BlockCommentLineBreaks(u.module))
+          << path;
     }
     const auto r = test::Recomment(u.stripped, u.module);
     if (!r.ok || r.restored != unit) {
@@ -62,6 +88,14 @@ TEST(CorpusRoundTripTest, FreePascalSourcesComeBackByteForByte) {
   RecordProperty("files", static_cast<int>(files.size() - refused));
   RecordProperty("bytes", std::to_string(bytes));
 }
+
+INSTANTIATE_TEST_SUITE_P(Options, CorpusRoundTripTest,
+                         ::testing::Values(TScanOptions{dlDelphi, false},
+                                           TScanOptions{dlFpc, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.Dialect == dlFpc ? "Fpc" : "Delphi") +
+                                  (info.param.KeepLines ? "KeepingLines" : "");
+                         });
 
 }  // namespace
 }  // namespace scrivlock::source
