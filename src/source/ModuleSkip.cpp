@@ -1,0 +1,111 @@
+#include "source/ModuleSkip.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "source/Record.h"
+#include "source/Scan.h"
+
+namespace scrivlock::source {
+namespace {
+
+constexpr std::string_view kBodyStart = "{$ifopt R-}";
+
+// The entries' numbers and where their heads begin, in order.
+std::vector<std::pair<size_t, int32_t>> EntryPlaces(std::string_view module) {
+  std::vector<std::pair<size_t, int32_t>> places;
+  record::TEntryReader reader(module);
+  if (!reader.SkipHeader()) return places;
+  record::TFields fields;
+  std::string_view text;
+  while (reader.AtEntry()) {
+    const size_t at = reader.Cursor();
+    if (!reader.ReadHead(fields) || !reader.ReadText(fields, text)) break;
+    places.emplace_back(at, fields.Number);
+  }
+  return places;
+}
+
+// Whether the directive whose name begins at `p` is a conditional one, which
+// the skipping scanner obeys; it passes over the others as comments.
+bool IsConditional(const char* p, const char* end) {
+  const char* q = p;
+  while (q < end &&
+         (((*q | 0x20) >= 'a' && (*q | 0x20) <= 'z') || (*q >= '0' && *q <= '9') || *q == '_')) {
+    ++q;
+  }
+  const std::string_view name(p, static_cast<size_t>(q - p));
+  for (std::string_view conditional : {"if", "ifdef", "ifndef", "else", "elseif", "endif", "ifend",
+                                       "ifopt", "ifc", "elsec", "elifc", "endc"}) {
+    if (name.size() == conditional.size() &&
+        std::equal(name.begin(), name.end(), conditional.begin(),
+                   [](char a, char b) { return (a | 0x20) == b; })) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int32_t EntryAt(std::string_view module, size_t at) {
+  int32_t entry = 0;
+  for (const auto& [start, number] : EntryPlaces(module)) {
+    if (start > at) break;
+    entry = number;
+  }
+  return entry;
+}
+
+}  // namespace
+
+TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
+  using Finder = scan::TScalarFinder;
+  const size_t bodyAt = module.find(kBodyStart);
+  const size_t last = module.rfind(record::kFooterStart);
+  if (bodyAt == std::string_view::npos || last == std::string_view::npos || last == 0) return {};
+  // The footer's first "{$endif}", where the skipping must end.
+  const size_t footer = module.rfind(record::kFooterStart, last - 1);
+  if (footer == std::string_view::npos || footer < bodyAt) return {};
+
+  const char* const begin = module.data();
+  const char* const end = begin + footer;
+  const char* p = begin + bodyAt + kBodyStart.size();
+  const auto problemAt = [&](const char* at) {
+    return TSkipProblem{true, EntryAt(module, static_cast<size_t>(at - begin))};
+  };
+  while (p < end) {
+    const char c = *p;
+    const char next = p + 1 < end ? p[1] : '\0';
+    if (c == '\'') {
+      // A literal ends at its quote or at the end of its line.
+      const char* q = p + 1;
+      while (q < end && *q != '\'' && *q != '\n' && *q != '\r') ++q;
+      p = q < end && *q == '\'' ? q + 1 : q;
+    } else if (c == '{' || (c == '(' && next == '*')) {
+      const char* text = c == '{' ? p + 1 : p + 2;
+      const bool directive = text < end && *text == '$';
+      // A conditional directive ends the skipping, or nests in it.
+      if (directive && IsConditional(text + 1, end)) return problemAt(p);
+      const char* close;
+      if (c == '(' && directive) {
+        close = scan::FindParenClose<Finder>(text, end);  // no nesting in a directive
+      } else if (c == '{') {
+        close = dialect == dlFpc ? scan::FindNestedBraceClose<Finder>(text, end)
+                                 : Finder::Find(text, end, '}');
+      } else {
+        close = dialect == dlFpc ? scan::FindNestedParenClose(text, end)
+                                 : scan::FindParenClose<Finder>(text, end);
+      }
+      if (close >= end) return problemAt(p);  // it hides the footer
+      p = close + (c == '{' ? 1 : 2);
+    } else if (c == '/' && next == '/') {
+      p = scan::FindLineBreak<Finder>(p + 2, end);
+    } else {
+      ++p;
+    }
+  }
+  return {};
+}
+
+}  // namespace scrivlock::source

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SourceTestUtil.h"
+#include "source/ModuleSkip.h"
+
+namespace scrivlock::source {
+namespace {
+
+TEST(ModuleSkipTest, NamesTheFirstCommentThatKeepsTheBodyFromBeingSkipped) {
+  struct {
+    const char* name;
+    std::string unit;
+    TDialect dialect;
+    bool found;
+    int32_t entry;
+  } cases[] = {
+      {"plain comments", "{ a }(* b *)// c\r\nx", dlDelphi, false, 0},
+      {"one-line texts with openers", "{ ( * { (* }// {\r\n", dlDelphi, false, 0},
+      {"an opener on a later line", "{a}(* one\r\n{ two\r\n*)", dlDelphi, true, 2},
+      {"paren-star closed by the next record", "{ one\r\n (* two }", dlDelphi, false, 0},
+      {"which nests in fpc", "{ one\r\n (* two }", dlFpc, true, 1},
+      {"other directives are passed over", "(* one\r\n{$R+} *)", dlDelphi, false, 0},
+      {"a conditional is obeyed", "(* one\r\n{$ifdef x} *)", dlDelphi, true, 1},
+      {"a brace closed on its own line", "(* one\r\n{ two } *)", dlDelphi, false, 0},
+      {"a directive on a later line", "{ one\r\n{$endif} }", dlFpc, true, 1},
+      {"a quote that reopens nothing", "{ it's\r\n fine }", dlDelphi, false, 0},
+      {"a nest closed on its line, fpc", "(* a\r\n{ { b } } *)", dlFpc, false, 0},
+      {"the same unclosed without nesting", "(* a\r\n{ { b } *)", dlFpc, true, 1},
+  };
+  for (const auto& c : cases) {
+    const auto u = test::Uncomment(c.unit, "Unit1.pas", "Unit2", {c.dialect, false});
+    ASSERT_TRUE(u.ok) << c.name;
+    const TSkipProblem problem = ForeseeSkipProblem(u.module, c.dialect);
+    EXPECT_EQ(problem.Found, c.found) << c.name;
+    if (c.found) EXPECT_EQ(problem.Entry, c.entry) << c.name;
+  }
+}
+
+TEST(ModuleSkipTest, TheUnitsFileNameAndTextsThatAreNoModule) {
+  const auto u = test::Uncomment("{x}", "a{$ifdef.pas");
+  ASSERT_TRUE(u.ok);
+  EXPECT_TRUE(ForeseeSkipProblem(u.module, dlDelphi).Found);
+  EXPECT_EQ(ForeseeSkipProblem(u.module, dlDelphi).Entry, 0);
+  for (const char* text : {"", "unit a; interface end.", "{$ifopt R-}{ open"}) {
+    EXPECT_FALSE(ForeseeSkipProblem(text, dlDelphi).Found) << text;
+  }
+}
+
+}  // namespace
+}  // namespace scrivlock::source
