@@ -63,8 +63,14 @@ const char* ChangeVerb(TFileHost::TChangeKind kind) {
   return "";
 }
 
+// How Uncomment reads comments (the host's project options).
+struct TScanSettings {
+  std::string Dialect = "auto";
+  bool KeepLines = true;
+};
+
 int RunCommand(bool uncomment, const std::string& unitArg, const std::string& projectArg,
-               bool dryRun) {
+               bool dryRun, const TScanSettings& settings) {
   const std::string unitFile = TFileHost::FullFileName(unitArg);
   try {
     const std::string folder =
@@ -72,6 +78,8 @@ int RunCommand(bool uncomment, const std::string& unitArg, const std::string& pr
     // Held until the changes are on disk: a second scrivlock waits here.
     hosts::TProjectLock lock(folder);
     TFileHost host(folder);
+    host.SetProjectOption(hostintf::kOptionDialect, settings.Dialect);
+    host.SetProjectOption(hostintf::kOptionKeepLines, settings.KeepLines ? "on" : "off");
     hostintf::TToolServicesScope scope(host.ToolServices());
     commands::TUnitFileList units;
     for (const std::string& name : host.UnitFiles()) units.Add(name);
@@ -190,7 +198,8 @@ int main(int argc, char** argv) {
       "new unit beside it, the commenting module (named like an IDE's next new unit: the\n"
       "first free UnitN.pas). Re-Comment puts every comment back at its marker and deletes\n"
       "the commenting module. The project is the unit's folder; its units are the folder's\n"
-      ".pas files. Files are replaced safely (written aside, flushed, then renamed), and one\n"
+      ".pas and .pp files. Files are replaced safely (written aside, flushed, then renamed), and "
+      "one\n"
       "scrivlock at a time works on a folder.",
       "scrivlock"};
   app.footer(
@@ -216,15 +225,26 @@ int main(int argc, char** argv) {
       "the project: a folder, or a .dpr or .lpr file in it (default: each unit's folder)");
   app.add_flag("-n,--dry-run", dryRun,
                "run the command but write nothing; list the files it would change");
+  TScanSettings settings;
+  app.add_option("--dialect", settings.Dialect,
+                 "how uncomment reads comments: auto (the unit's {$mode}, else the mode of a\n"
+                 "Lazarus project (.lpi) beside it, else fpc), fpc (comments nest, as in\n"
+                 "Free Pascal's fpc and objfpc modes) or delphi (they do not)")
+      ->check(CLI::IsMember({"auto", "fpc", "delphi"}))
+      ->capture_default_str();
+  app.add_flag("--keep-lines,!--no-keep-lines", settings.KeepLines,
+               "line comments leave their line breaks, so that each line of the stripped\n"
+               "unit is the same line of the original (the default; --no-keep-lines turns\n"
+               "it off)");
 
   std::vector<std::string> uncommentUnits, recommentUnits;
   std::string statusDir;
   CLI::App* uncomment =
       app.add_subcommand("uncomment", "take the comments out of units into commenting modules");
-  uncomment->add_option("units", uncommentUnits, "the .pas units to uncomment")->required();
+  uncomment->add_option("units", uncommentUnits, "the units (.pas, .pp) to uncomment")->required();
   CLI::App* recomment =
       app.add_subcommand("recomment", "put the comments back and delete the commenting modules");
-  recomment->add_option("units", recommentUnits, "the .pas units to re-comment")->required();
+  recomment->add_option("units", recommentUnits, "the units (.pas, .pp) to re-comment")->required();
   CLI::App* status =
       app.add_subcommand("status", "list the units of a folder and their commenting modules");
   status->add_option("dir", statusDir, "the project folder (default: the current folder)");
@@ -241,7 +261,7 @@ int main(int argc, char** argv) {
   int worst = ecDone;
   const bool isUncomment = uncomment->parsed();
   for (const std::string& unit : isUncomment ? uncommentUnits : recommentUnits) {
-    worst = std::max(worst, RunCommand(isUncomment, unit, project, dryRun));
+    worst = std::max(worst, RunCommand(isUncomment, unit, project, dryRun, settings));
   }
   return worst;
 }

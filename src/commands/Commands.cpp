@@ -16,6 +16,8 @@
 #include "commands/Messages.h"
 #include "hostintf/InterfacePtr.h"
 #include "hostintf/ToolServices.h"
+#include "source/Dialect.h"
+#include "source/ModuleSkip.h"
 #include "source/SourceClass.h"
 
 namespace scrivlock::commands {
@@ -380,24 +382,48 @@ TByteStream ReadUnit(const std::string& unitFile) {
   return text;
 }
 
+// The project's dialect for a module, which names no mode of its own.
+source::TDialect ProjectDialect(const std::string& unitFile, const std::string& dialect) {
+  if (dialect == "fpc") return source::dlFpc;
+  if (dialect != "auto") return source::dlDelphi;
+  return source::DialectOfMode(
+             ToolServices->GetProjectOption(unitFile, hostintf::kOptionProjectMode))
+      .value_or(source::dlFpc);
+}
+
+// How the project wants `unitFile`, whose text is `text`, read.
+source::TScanOptions ScanOptionsFor(const std::string& unitFile, std::string_view text) {
+  source::TScanOptions options;
+  const std::string dialect = ToolServices->GetProjectOption(unitFile, hostintf::kOptionDialect);
+  options.Dialect = ProjectDialect(unitFile, dialect);
+  if (dialect == "auto") options.Dialect = source::AutoDialect(text, options.Dialect);
+  options.KeepLines = ToolServices->GetProjectOption(unitFile, hostintf::kOptionKeepLines) == "on";
+  return options;
+}
+
 // Strips `source` into `stripped` and `module` for a module named
 // `moduleUnitName`, refusing with the message for UnComment's reason.
 void Strip(const std::string& unitFile, TByteStream& source, TByteStream& stripped,
-           TByteStream& module, const std::string& moduleUnitName) {
+           TByteStream& module, const std::string& moduleUnitName,
+           const source::TScanOptions& options) {
   source::TSourceClass processor;
   source.Seek(0);
   processor.FileName = unitFile;
+  processor.Options = options;
   if (!processor.UnComment(source, stripped, module, moduleUnitName)) {
     throw TRefusal{UnCommentRefusalMessage(processor.LastRefusal(), unitFile)};
   }
 }
 
-void UnComment(const TUnitFileList& units, const std::string& unitFile) {
+// Returns a warning for the user when the project will not build while the
+// unit is uncommented; empty when it will.
+std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
   std::string moduleFile;
   if (FindCommentingModules(unitFile, units, moduleFile) >= 1) {
     throw TRefusal{MsgAlreadyUncommented(unitFile, moduleFile)};
   }
   TByteStream source = ReadUnit(unitFile);
+  const source::TScanOptions options = ScanOptionsFor(unitFile, source.View());
 
   std::string newIdent, newFile;
   ToolServices->GetNewModuleName(newIdent, newFile);
@@ -411,7 +437,7 @@ void UnComment(const TUnitFileList& units, const std::string& unitFile) {
     // the second thread while the scan fills them.
     TryReserve(stripped, source.Size() + 64);
     const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
-    Strip(unitFile, source, stripped, module, newIdent);
+    Strip(unitFile, source, stripped, module, newIdent, options);
   }
 
   // The commenting module is created and filled before the unit is touched, so
@@ -433,8 +459,11 @@ void UnComment(const TUnitFileList& units, const std::string& unitFile) {
     // after the unit it really is.
     stripped.Clear();
     module.Clear();
-    Strip(unitFile, source, stripped, module, UnitIdentOf(createdFile));
+    Strip(unitFile, source, stripped, module, UnitIdentOf(createdFile), options);
   }
+  const source::TSkipProblem skip = source::ForeseeSkipProblem(
+      module.View(),
+      ProjectDialect(unitFile, ToolServices->GetProjectOption(unitFile, hostintf::kOptionDialect)));
   TBackgroundRelease release;
   release.Release(source);
   module.Seek(0);
@@ -450,6 +479,7 @@ void UnComment(const TUnitFileList& units, const std::string& unitFile) {
   if (!ModuleBufferHolds(unitFile, stripped.View())) {
     throw TRefusal{MsgUnitNotStripped(unitFile, createdFile)};
   }
+  return skip.Found ? MsgModuleNotSkippable(unitFile, createdFile, skip.Entry) : std::string();
 }
 
 void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string& unitFile) {
@@ -551,7 +581,10 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   // `unitFileArg` lives in.
   const std::string unitFile = unitFileArg;
   const TButtonsDisabled disabled(site, cbReComment, cbUnComment);
-  return RunCommand(site, [&] { UnComment(units, unitFile); });
+  std::string warning;
+  const bool done = RunCommand(site, [&] { warning = UnComment(units, unitFile); });
+  if (done && !warning.empty()) site.ShowMessage(warning);
+  return done;
 }
 
 bool ReCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::string& unitFileArg) {

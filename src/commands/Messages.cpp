@@ -81,6 +81,18 @@ std::string MsgCannotFillModule(std::string_view unitFile, std::string_view modu
                  ". The unit was not changed; the new unit can be discarded."});
 }
 
+std::string MsgModuleNotSkippable(std::string_view unitFile, std::string_view moduleFile,
+                                  int32_t entry) {
+  const std::string cause = entry > 0 ? "the text of comment {#" + std::to_string(entry) + "}"
+                                      : std::string("the unit's file name");
+  return Concat({"Warning. Unit ", unitFile,
+                 " is uncommented, but the project will not build until it is re-commented:\r\n",
+                 cause,
+                 " opens a comment or directive that keeps the compiler from skipping "
+                 "commenting module ",
+                 moduleFile, "."});
+}
+
 std::string MsgUnitNotStripped(std::string_view unitFile, std::string_view moduleFile) {
   return Concat({"Error. The text of unit ", unitFile,
                  " could not be replaced.\r\nThe unit keeps its comments; the new unit ",

@@ -31,6 +31,12 @@ std::string MsgNotPascalUnit(std::string_view unitFile);
 // Uncomment refused a unit whose file name a module header cannot record (a
 // blank, a comma...): its module could never be found again.
 std::string MsgUnrecordableName(std::string_view unitFile);
+// Uncomment succeeded, but the compiler cannot skip the body of the new
+// commenting module: the text of comment `entry` (0: the unit's file name)
+// opens a comment or a conditional directive there, so the project does not
+// build until the unit is re-commented.
+std::string MsgModuleNotSkippable(std::string_view unitFile, std::string_view moduleFile,
+                                  int32_t entry);
 // Uncomment refused a unit whose stripped text or module would pass the 2 GB
 // that a text may hold.
 std::string MsgTooLarge(std::string_view unitFile);

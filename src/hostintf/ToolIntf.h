@@ -171,6 +171,21 @@ class TIToolServices : public TInterface {
   // take the module out of its project meanwhile. The default deletes the file
   // at once. True when the file is gone or will go.
   virtual bool DeleteModuleFile(const std::string& fileName);
+
+  // A setting of the project that holds the unit `fileName`, by one of the
+  // names below; empty when the host keeps none (the default), which leaves
+  // the plug-in's own default.
+  virtual std::string GetProjectOption(const std::string& fileName, const std::string& name);
 };
+
+// GetProjectOption's names and values.
+// How Uncomment reads comments: "delphi" (they do not nest; the default),
+// "fpc" (they nest), or "auto" (the unit's {$mode}, else kOptionProjectMode's
+// mode, else fpc).
+inline constexpr const char* kOptionDialect = "Dialect";
+// The Free Pascal mode the project compiles its units in ("objfpc", "delphi"...).
+inline constexpr const char* kOptionProjectMode = "ProjectMode";
+// "on": line comments leave their line breaks in the unit; "off" (the default).
+inline constexpr const char* kOptionKeepLines = "KeepLines";
 
 }  // namespace scrivlock::hostintf

@@ -101,6 +101,7 @@ struct TMemoryHost::TState {
   std::vector<TTracked*> Graveyard;
   TFaults Faults;
   intptr_t ParentHandle = 0;
+  std::map<std::string, std::string> ProjectOptions;
   std::unique_ptr<TExpertLoader> Experts;  // made with the services
 
   TBufferPtr Find(std::string_view fileName) const {
@@ -398,6 +399,10 @@ class TServices : public TIToolServices {
   static void Free(TServices* services) { delete services; }
 
   intptr_t GetParentHandle() override { return FState.ParentHandle; }
+  std::string GetProjectOption(const std::string& /*fileName*/, const std::string& name) override {
+    const auto option = FState.ProjectOptions.find(name);
+    return option != FState.ProjectOptions.end() ? option->second : std::string();
+  }
   int32_t GetUnitCount() override {
     return FState.Project ? static_cast<int32_t>(FState.Units.size()) + 1 : 0;
   }
@@ -738,6 +743,14 @@ void TMemoryHost::SetKeepReleased(bool keep) {
 }
 void TMemoryHost::SetParentHandle(intptr_t handle) {
   FState->ParentHandle = handle;
+}
+
+void TMemoryHost::SetProjectOption(const std::string& name, std::string value) {
+  if (value.empty()) {
+    FState->ProjectOptions.erase(name);
+  } else {
+    FState->ProjectOptions[name] = std::move(value);
+  }
 }
 TMemoryHost::TFaults& TMemoryHost::Faults() {
   return FState->Faults;

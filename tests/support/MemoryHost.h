@@ -163,6 +163,8 @@ class TMemoryHost {
   const std::vector<std::string>& ReferenceFaults() const;
   void SetKeepReleased(bool keep);
   void SetParentHandle(intptr_t handle);
+  // What GetProjectOption answers for `name`, for every unit; "" unsets it.
+  void SetProjectOption(const std::string& name, std::string value);
 
   TFaults& Faults();
 

@@ -21,6 +21,7 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "hosts/common/GuardedCall.h"
+#include "hosts/common/LazarusProject.h"
 #include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
 #include "hosts/common/UnitNames.h"
@@ -313,6 +314,7 @@ struct TFileHost::TState {
   std::unique_ptr<TIToolServices, void (*)(TIToolServices*)> Services{nullptr, nullptr};
   std::string WriteError;  // the first failure to write a draft
   int Live = 0;
+  std::map<std::string, std::string> ProjectOptions;
 
   TFileBufferPtr Find(std::string_view fileName) const {
     auto it = Buffers.find(UpperCase(fileName));
@@ -579,6 +581,13 @@ class TFileServices : public TIToolServices {
     return true;
   }
   std::string GetProjectName() override { return FState.Folder; }
+  std::string GetProjectOption(const std::string& fileName, const std::string& name) override {
+    // The Lazarus project beside the unit says how its units compile.
+    if (name == hostintf::kOptionProjectMode)
+      return FolderSyntaxMode(std::string(ExtractFilePath(fileName)));
+    const auto option = FState.ProjectOptions.find(name);
+    return option != FState.ProjectOptions.end() ? option->second : std::string();
+  }
 
   TIModuleInterface* GetModuleInterface(const std::string& fileName) override {
     TFileBufferPtr buffer = FState.Find(fileName);
@@ -700,6 +709,10 @@ std::vector<std::string> TFileHost::UnitFiles() const {
   names.reserve(FState->Units.size());
   for (const TFileBufferPtr& unit : FState->Units) names.push_back(unit->FileName);
   return names;
+}
+
+void TFileHost::SetProjectOption(const std::string& name, std::string value) {
+  FState->ProjectOptions[name] = std::move(value);
 }
 
 void TFileHost::ScheduleDelete(const std::string& fileName) {

@@ -67,6 +67,9 @@ class TFileHost {
 
   // Deletion of a file at Commit, after every write.
   void ScheduleDelete(const std::string& fileName);
+  // What the services' GetProjectOption answers for `name` (hostintf's
+  // kOption...); the project mode comes from a Lazarus project beside the unit.
+  void SetProjectOption(const std::string& name, std::string value);
   // What Commit would do, in its order.
   std::vector<TChange> PendingChanges() const;
   // Saves the pending changes in the order above and forgets them. On the

@@ -19,6 +19,7 @@
 
 #include "base/ByteStream.h"
 #include "base/FileNames.h"
+#include "hosts/common/LazarusProject.h"
 #include "hosts/common/NewModule.h"
 #include "hosts/common/NotifierList.h"
 #include "hosts/common/ProjectUses.h"
@@ -555,6 +556,15 @@ bool TIdeServices::EnumProjectUnits(TProjectEnumProc proc, void* param) {
 
 std::string TIdeServices::GetProjectName() {
   return FProject ? FProject->FileName : std::string();
+}
+
+std::string TIdeServices::GetProjectOption(const std::string& fileName, const std::string& name) {
+  if (name == hostintf::kOptionDialect) return "auto";
+  if (name == hostintf::kOptionKeepLines) return "on";
+  if (name == hostintf::kOptionProjectMode) {
+    return FolderSyntaxMode(std::string(ExtractFilePath(fileName)));
+  }
+  return {};
 }
 
 std::string TIdeServices::GetCurrentFile() {

@@ -154,6 +154,9 @@ class TIdeServices : public hostintf::TIToolServices {
   bool EnumProjectUnits(hostintf::TProjectEnumProc proc, void* param) override;
   std::string GetProjectName() override;
   std::string GetCurrentFile() override;
+  // Our IDE reads comments as the unit's mode (or a Lazarus project's) says,
+  // and keeps the stripped unit's lines where they were.
+  std::string GetProjectOption(const std::string& fileName, const std::string& name) override;
   hostintf::TIModuleInterface* GetModuleInterface(const std::string& fileName) override;
   bool GetNewModuleName(std::string& unitIdent, std::string& fileName) override;
   hostintf::TIModuleInterface* CreateModuleEx(const std::string& moduleName,
