@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 
@@ -732,6 +733,56 @@ TEST_F(TCommandsTest, AFailingMessageBoxStillLeavesTheButtonsEnabled) {
   EXPECT_THROW(ReCommentUnit(FSite, FUnits, kMain), std::runtime_error);
   EXPECT_EQ(FSite.Buttons, (std::vector<std::string>{"disable Uncomment", "disable Re-Comment",
                                                      "enable Uncomment", "enable Re-Comment"}));
+}
+
+}  // namespace
+}  // namespace scrivlock::commands
+
+// --- Project settings ----------------------------------------------------------
+
+namespace scrivlock::commands {
+namespace {
+
+TEST_F(TCommandsTest, UncommentReadsCommentsAsTheProjectSettingsSay) {
+  const std::string unit = "unit Main;\n{ a { b } c }\nx // d\nend.";
+  struct {
+    const char* name;
+    std::map<std::string, std::string> options;
+    std::string stripped;
+  } cases[] = {
+      {"the plug-in's defaults", {}, "unit Main;\n{#1} c }\nx {#2}end.{#3}"},
+      {"fpc", {{"Dialect", "fpc"}}, "unit Main;\n{#1}\nx {#2}end.{#3}"},
+      {"auto, no mode: the compiler's", {{"Dialect", "auto"}}, "unit Main;\n{#1}\nx {#2}end.{#3}"},
+      {"auto, the project's mode",
+       {{"Dialect", "auto"}, {"ProjectMode", "delphi"}},
+       "unit Main;\n{#1} c }\nx {#2}end.{#3}"},
+      {"keep lines", {{"KeepLines", "on"}}, "unit Main;\n{#1} c }\nx {#2}\nend.{#3}"},
+  };
+  for (const auto& c : cases) {
+    TMemoryHost host;
+    hostintf::TToolServicesScope scope(host.ToolServices());
+    host.OpenProject("/q/Project1.dpr");
+    for (const auto& [name, value] : c.options) host.SetProjectOption(name, value);
+    ASSERT_TRUE(host.AddUnit("/q/Main.pas", unit));
+    TUnitFileList units;
+    units.Add("/q/Main.pas");
+    TRecordingSite site;
+    ASSERT_TRUE(UnCommentUnit(site, units, "/q/Main.pas")) << c.name;
+    EXPECT_EQ(host.Text("/q/Main.pas"), c.stripped) << c.name;
+    units.Add("/q/Unit1.pas");
+    ASSERT_TRUE(ReCommentUnit(site, units, "/q/Main.pas")) << c.name;
+    EXPECT_EQ(host.Text("/q/Main.pas"), unit) << c.name;
+    EXPECT_TRUE(site.Messages.empty()) << c.name << ": " << site.Messages.front();
+  }
+}
+
+TEST_F(TCommandsTest, UncommentWarnsOfAModuleTheCompilerCannotSkip) {
+  AddUnit(kMain, "unit Main;\r\n(* old code:\r\n  { unclosed\r\n*)\r\nend.");
+  ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain));
+  ASSERT_EQ(FSite.Messages.size(), 1u);
+  EXPECT_EQ(FSite.Messages.front(), MsgModuleNotSkippable(kMain, kNewUnit, 1));
+  EXPECT_NE(FSite.Messages.front().find("{#1}"), std::string::npos);
+  EXPECT_TRUE(IsModuleOf(kNewUnit, "Main.pas"));
 }
 
 }  // namespace
