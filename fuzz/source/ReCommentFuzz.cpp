@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // either text is one the sanitizer sees.
   const std::unique_ptr<char[]> unitCopy(new char[stripped.size()]);
   const std::unique_ptr<char[]> moduleCopy(new char[module.size()]);
-  std::memcpy(unitCopy.get(), stripped.data(), stripped.size());
-  std::memcpy(moduleCopy.get(), module.data(), module.size());
+  if (!stripped.empty()) std::memcpy(unitCopy.get(), stripped.data(), stripped.size());
+  if (!module.empty()) std::memcpy(moduleCopy.get(), module.data(), module.size());
   TByteStream restored;
   TReCommentStop fast;
   const bool ok = walk::Fast(std::string_view(unitCopy.get(), stripped.size()),
