@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -28,24 +29,28 @@ std::vector<std::pair<size_t, int32_t>> EntryPlaces(std::string_view module) {
   return places;
 }
 
-// Whether the directive whose name begins at `p` is a conditional one, which
-// the skipping scanner obeys; it passes over the others as comments.
-bool IsConditional(const char* p, const char* end) {
+enum TConditional { cdNone, cdOpen, cdElse, cdClose };
+
+// What the directive whose name begins at `p` does to the skipping scanner's
+// stack of conditionals; it passes over the others as comments.
+TConditional ConditionalAt(const char* p, const char* end) {
   const char* q = p;
   while (q < end &&
          (((*q | 0x20) >= 'a' && (*q | 0x20) <= 'z') || (*q >= '0' && *q <= '9') || *q == '_')) {
     ++q;
   }
   const std::string_view name(p, static_cast<size_t>(q - p));
-  for (std::string_view conditional : {"if", "ifdef", "ifndef", "else", "elseif", "endif", "ifend",
-                                       "ifopt", "ifc", "elsec", "elifc", "endc"}) {
-    if (name.size() == conditional.size() &&
-        std::equal(name.begin(), name.end(), conditional.begin(),
-                   [](char a, char b) { return (a | 0x20) == b; })) {
-      return true;
-    }
-  }
-  return false;
+  const auto is = [name](std::initializer_list<std::string_view> names) {
+    return std::any_of(names.begin(), names.end(), [name](std::string_view conditional) {
+      return name.size() == conditional.size() &&
+             std::equal(name.begin(), name.end(), conditional.begin(),
+                        [](char a, char b) { return (a | 0x20) == b; });
+    });
+  };
+  if (is({"if", "ifdef", "ifndef", "ifopt", "ifc"})) return cdOpen;
+  if (is({"else", "elseif", "elsec", "elifc"})) return cdElse;
+  if (is({"endif", "ifend", "endc"})) return cdClose;
+  return cdNone;
 }
 
 int32_t EntryAt(std::string_view module, size_t at) {
@@ -74,6 +79,10 @@ TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
   const auto problemAt = [&](const char* at) {
     return TSkipProblem{true, EntryAt(module, static_cast<size_t>(at - begin))};
   };
+  // Conditionals that a text opens nest in the skipped body and are harmless
+  // when closed there; one that closes or turns the module's own, or is left
+  // open, is not.
+  std::vector<const char*> opened;
   while (p < end) {
     const char c = *p;
     const char next = p + 1 < end ? p[1] : '\0';
@@ -85,8 +94,20 @@ TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
     } else if (c == '{' || (c == '(' && next == '*')) {
       const char* text = c == '{' ? p + 1 : p + 2;
       const bool directive = text < end && *text == '$';
-      // A conditional directive ends the skipping, or nests in it.
-      if (directive && IsConditional(text + 1, end)) return problemAt(p);
+      switch (directive ? ConditionalAt(text + 1, end) : cdNone) {
+        case cdOpen:
+          opened.push_back(p);
+          break;
+        case cdElse:
+          if (opened.empty()) return problemAt(p);
+          break;
+        case cdClose:
+          if (opened.empty()) return problemAt(p);
+          opened.pop_back();
+          break;
+        case cdNone:
+          break;
+      }
       const char* close;
       if (c == '(' && directive) {
         close = scan::FindParenClose<Finder>(text, end);  // no nesting in a directive
@@ -105,6 +126,7 @@ TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
       ++p;
     }
   }
+  if (!opened.empty()) return problemAt(opened.front());
   return {};
 }
 
