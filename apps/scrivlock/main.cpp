@@ -1,16 +1,24 @@
 // scrivlock: the Uncomment and Re-Comment commands on Object Pascal units in a
 // folder, run on the file-backed host. See `scrivlock --help`.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/FileNames.h"
 #include "commands/Commands.h"
+#include "commands/Messages.h"
 #include "hostintf/ToolServices.h"
 #include "hosts/files/FileHost.h"
 #include "source/SourceClass.h"
@@ -42,6 +50,10 @@ class TConsoleSite : public commands::TCommandSite {
   void ShowMessage(const std::string& text) override {
     std::cerr << ForOutput(text, isatty(STDERR_FILENO)) << "\n";
   }
+  // As Free Pascal says it, so that an editor reading the output can jump there.
+  void ShowMessageAt(const std::string& text, const commands::TTextPlace& place) override {
+    ShowMessage(commands::MsgAt(place.FileName, place.Line, place.Column, text));
+  }
   bool DeleteModuleFile(const std::string& fileName) override {
     FHost.ScheduleDelete(fileName);
     return true;
@@ -63,18 +75,123 @@ const char* ChangeVerb(TFileHost::TChangeKind kind) {
   return "";
 }
 
-int RunCommand(bool uncomment, const std::string& unitArg, const std::string& projectArg,
-               bool dryRun) {
+struct TOptions {
+  std::string Project;
+  bool DryRun = false;
+  double LockTimeout = 10;
+};
+
+// What the earlier units of one call did: a later unit must not meet a file
+// that an earlier one deleted, and a dry run names its new modules in
+// sequence as a real run would.
+struct TCall {
+  std::set<std::string> Deleted;
+  std::vector<std::string> Created;
+};
+
+std::string FolderOf(const std::string& fileName) {
+  const size_t slash = fileName.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+// The file a name stands for: a symbolic link's target, else the name.
+std::string TargetOf(const std::string& fileName) {
+  char* real = ::realpath(fileName.c_str(), nullptr);
+  if (!real) return fileName;
+  std::string target(real);
+  std::free(real);
+  return target;
+}
+
+void Report(const std::string& text) {
+  std::cerr << ForOutput(text, isatty(STDERR_FILENO)) << "\n";
+}
+
+// Checks of the unit's file before anything reads it: the exit status when it
+// must not be worked on (after its message), else none.
+std::optional<int> CheckUnitFile(bool uncomment, const std::string& unitFile) {
+  // On this system ':' and '\\' are part of a file name, but a commenting
+  // module's header would read them as folder separators.
+  const std::string_view name = std::string_view(unitFile).substr(unitFile.rfind('/') + 1);
+  if (name.find_first_of(":\\") != std::string_view::npos) {
+    Report(commands::MsgUnrecordableName(unitFile));
+    return ecRefused;
+  }
+  struct stat info {};
+  if (::stat(unitFile.c_str(), &info) != 0) {
+    Report(commands::MsgCannotRead(unitFile, std::strerror(errno)));
+    return ecError;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    const char* kind = S_ISDIR(info.st_mode)    ? "it is a folder"
+                       : S_ISFIFO(info.st_mode) ? "it is a FIFO, not a regular file"
+                                                : "it is not a regular file";
+    Report(commands::MsgCannotRead(unitFile, kind));
+    return ecError;
+  }
+  if (::access(unitFile.c_str(), R_OK) != 0) {
+    Report(commands::MsgCannotRead(unitFile, std::strerror(errno)));
+    return ecError;
+  }
+  // Refused by its size before a byte of it is read.
+  if (info.st_size > TByteStream::kMaxSize) {
+    Report(uncomment ? commands::MsgTooLarge(unitFile)
+                     : commands::MsgCannotRead(unitFile, "it is larger than 2 GB"));
+    return uncomment ? ecRefused : ecError;
+  }
+  if (info.st_nlink > 1) {
+    Report(commands::MsgSeveralLinks(unitFile, static_cast<int64_t>(info.st_nlink)));
+    return ecRefused;
+  }
+  // Also for a process that may write anyway (root): nobody means it to change.
+  if ((info.st_mode & 0222) == 0 || ::access(unitFile.c_str(), W_OK) != 0) {
+    Report(commands::MsgReadOnly(unitFile));
+    return ecRefused;
+  }
+  return std::nullopt;
+}
+
+// The unit a commenting module names in its header, confirmed by the module
+// test; empty when `chunk` is no commenting module.
+std::string ModuleOwner(TByteStream& chunk);
+
+int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& options, TCall& call) {
   const std::string unitFile = TFileHost::FullFileName(unitArg);
+  if (call.Deleted.count(unitFile)) {
+    Report(commands::MsgPassedOverDeleted(unitFile));
+    return ecDone;
+  }
   try {
+    if (const std::optional<int> refused = CheckUnitFile(uncomment, unitFile)) return *refused;
     const std::string folder =
-        TFileHost::ProjectFolderOf(projectArg.empty() ? unitFile : projectArg);
-    // Held until the changes are on disk: a second scrivlock waits here.
-    hosts::TProjectLock lock(folder);
-    TFileHost host(folder);
+        TFileHost::ProjectFolderOf(options.Project.empty() ? unitFile : options.Project);
+    // Every folder this run writes in: the project's (the commenting module)
+    // and the unit's own, where it is a link's target. Held until the changes
+    // are on disk; taken in one order, so that two runs cannot wait on each
+    // other.
+    std::set<std::string> folders{folder, FolderOf(TargetOf(unitFile))};
+    std::vector<std::unique_ptr<hosts::TFolderLock>> locks;
+    for (const std::string& lockFolder : folders) {
+      locks.push_back(std::make_unique<hosts::TFolderLock>(
+          lockFolder, options.LockTimeout, [&] {
+            std::cerr << "scrivlock: waiting for another scrivlock working in " << lockFolder
+                      << " (at most " << options.LockTimeout << " s, see --lock-timeout)\n";
+          }));
+      if (!options.DryRun) TFileHost::RemoveLeftovers(lockFolder);
+    }
+    TFileHost host(folder, options.DryRun ? TFileHost::dsMemory : TFileHost::dsUnnamed);
+    for (const std::string& name : call.Created) host.ClaimName(name);
     hostintf::TToolServicesScope scope(host.ToolServices());
     commands::TUnitFileList units;
     for (const std::string& name : host.UnitFiles()) units.Add(name);
+    if (!uncomment) {
+      TByteStream chunk;
+      commands::ReadModuleText(unitFile, &chunk, commands::clFirstChunk);
+      if (const std::string owner = ModuleOwner(chunk); !owner.empty()) {
+        Report(commands::MsgPassedOverModule(unitFile, owner));
+        return ecDone;
+      }
+    }
     TConsoleSite site(host);
     const bool done = uncomment ? commands::UnCommentUnit(site, units, unitFile)
                                 : commands::ReCommentUnit(site, units, unitFile);
@@ -87,7 +204,11 @@ int RunCommand(bool uncomment, const std::string& unitArg, const std::string& pr
     }
 
     const std::vector<TFileHost::TChange> changes = host.PendingChanges();
-    if (dryRun) {
+    for (const TFileHost::TChange& change : changes) {
+      if (change.Kind == TFileHost::ckCreate) call.Created.push_back(change.FileName);
+      if (change.Kind == TFileHost::ckDelete) call.Deleted.insert(change.FileName);
+    }
+    if (options.DryRun) {
       for (const TFileHost::TChange& change : changes) {
         std::cout << "would " << ChangeVerb(change.Kind) << " " << change.FileName << "\n";
       }
@@ -135,8 +256,9 @@ std::string ModuleOwner(TByteStream& chunk) {
 
 int RunStatus(const std::string& dirArg) {
   try {
+    // No lock: status writes nothing, and every file it reads is replaced
+    // whole, by a rename, or not at all.
     const std::string folder = TFileHost::ProjectFolderOf(dirArg.empty() ? "." : dirArg);
-    hosts::TProjectLock lock(folder);
     TFileHost host(folder);
     hostintf::TToolServicesScope scope(host.ToolServices());
     const std::vector<std::string> files = host.UnitFiles();
@@ -153,6 +275,8 @@ int RunStatus(const std::string& dirArg) {
     std::cout << folder << "\n";
     size_t width = 0;
     for (const std::string& file : files) width = std::max(width, ExtractFileName(file).size());
+    for (const TFileHost::TSkipped& skipped : host.SkippedFiles())
+      width = std::max(width, ExtractFileName(skipped.FileName).size());
     for (const std::string& file : files) {
       const std::string name(ExtractFileName(file));
       std::cout << "  " << name << std::string(width + 2 - name.size(), ' ');
@@ -160,8 +284,19 @@ int RunStatus(const std::string& dirArg) {
         const bool unitHere = std::any_of(files.begin(), files.end(), [&](const std::string& f) {
           return ExtractFileName(f) == owner->second;
         });
-        std::cout << "commenting module of " << owner->second
-                  << (unitHere ? "" : " (no such unit here)") << "\n";
+        std::cout << "commenting module of " << owner->second;
+        if (!unitHere) {
+          std::cout << " (no such unit here)";
+        } else if (modulesOf[owner->second].size() == 1) {
+          TByteStream unit;
+          if (commands::ReadModuleText(host.Folder() + "/" + owner->second, &unit,
+                                       commands::clWhole) > 0 &&
+              !source::HoldsMarker(unit.View())) {
+            std::cout << " (stale: the unit holds none of its markers and has all its "
+                         "comments; delete it)";
+          }
+        }
+        std::cout << "\n";
       } else if (auto modules = modulesOf.find(name); modules != modulesOf.end()) {
         if (modules->second.size() == 1) {
           std::cout << "uncommented, comments in " << modules->second.front() << "\n";
@@ -173,6 +308,11 @@ int RunStatus(const std::string& dirArg) {
       } else {
         std::cout << "commented\n";
       }
+    }
+    for (const TFileHost::TSkipped& skipped : host.SkippedFiles()) {
+      const std::string name(ExtractFileName(skipped.FileName));
+      std::cout << "  " << name << std::string(width + 2 - name.size(), ' ') << "skipped: "
+                << skipped.Kind << "\n";
     }
     return ecDone;
   } catch (const std::exception& e) {
@@ -209,13 +349,16 @@ int main(int argc, char** argv) {
   app.require_subcommand(1, 1);
   app.fallthrough();
 
-  std::string project;
-  bool dryRun = false;
+  TOptions options;
   app.add_option(
-      "-p,--project", project,
+      "-p,--project", options.Project,
       "the project: a folder, or a .dpr or .lpr file in it (default: each unit's folder)");
-  app.add_flag("-n,--dry-run", dryRun,
+  app.add_flag("-n,--dry-run", options.DryRun,
                "run the command but write nothing; list the files it would change");
+  app.add_option("--lock-timeout", options.LockTimeout,
+                 "how long to wait for another scrivlock working in the same folder, in "
+                 "seconds (default: 10); then give up with status 2")
+      ->check(CLI::NonNegativeNumber);
 
   std::vector<std::string> uncommentUnits, recommentUnits;
   std::string statusDir;
@@ -237,11 +380,12 @@ int main(int argc, char** argv) {
     return app.exit(error) == 0 ? 0 : 2;
   }
 
-  if (status->parsed()) return RunStatus(project.empty() ? statusDir : project);
+  if (status->parsed()) return RunStatus(options.Project.empty() ? statusDir : options.Project);
   int worst = ecDone;
   const bool isUncomment = uncomment->parsed();
+  TCall call;
   for (const std::string& unit : isUncomment ? uncommentUnits : recommentUnits) {
-    worst = std::max(worst, RunCommand(isUncomment, unit, project, dryRun));
+    worst = std::max(worst, RunCommand(isUncomment, unit, options, call));
   }
   return worst;
 }

@@ -361,7 +361,7 @@ TEST_F(TFileHostTest, AWriterWhoseFileShrinksChangesNothing) {
   EXPECT_TRUE(host.PendingChanges().empty());
 }
 
-TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {
+TEST_F(TFileHostTest, TheFolderLockExcludesASecondHolder) {
   auto tryLock = [&] {
     const int fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY);
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
@@ -369,7 +369,7 @@ TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {
     return locked;
   };
   {
-    TProjectLock lock(FFolder.string());
+    TFolderLock lock(FFolder.string(), 0);
     EXPECT_FALSE(tryLock());
   }
   EXPECT_TRUE(tryLock());
