@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -27,6 +28,7 @@ namespace {
 
 using namespace scrivlock;
 using hosts::TFileHost;
+namespace fs = std::filesystem;
 
 enum TExitCode { ecDone = 0, ecRefused = 1, ecError = 2 };
 
@@ -103,6 +105,22 @@ std::string TargetOf(const std::string& fileName) {
   return target;
 }
 
+// The file of exactly that name; failing that, the one file in its folder
+// whose name differs from it in letter case only (as a user may type it).
+std::string ExistingName(const std::string& fileName) {
+  std::error_code error;
+  if (fs::symlink_status(fileName, error).type() != fs::file_type::not_found) return fileName;
+  const std::string folder = FolderOf(fileName);
+  const std::string_view name = std::string_view(fileName).substr(fileName.rfind('/') + 1);
+  std::string found;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (!SameText(entry.path().filename().string(), name)) continue;
+    if (!found.empty()) return fileName;  // more than one: none is meant more than another
+    found = entry.path().string();
+  }
+  return found.empty() ? fileName : found;
+}
+
 void Report(const std::string& text) {
   std::cerr << ForOutput(text, isatty(STDERR_FILENO)) << "\n";
 }
@@ -156,7 +174,7 @@ std::optional<int> CheckUnitFile(bool uncomment, const std::string& unitFile) {
 std::string ModuleOwner(TByteStream& chunk);
 
 int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& options, TCall& call) {
-  const std::string unitFile = TFileHost::FullFileName(unitArg);
+  const std::string unitFile = ExistingName(TFileHost::FullFileName(unitArg));
   if (call.Deleted.count(unitFile)) {
     Report(commands::MsgPassedOverDeleted(unitFile));
     return ecDone;
@@ -172,11 +190,10 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
     std::set<std::string> folders{folder, FolderOf(TargetOf(unitFile))};
     std::vector<std::unique_ptr<hosts::TFolderLock>> locks;
     for (const std::string& lockFolder : folders) {
-      locks.push_back(std::make_unique<hosts::TFolderLock>(
-          lockFolder, options.LockTimeout, [&] {
-            std::cerr << "scrivlock: waiting for another scrivlock working in " << lockFolder
-                      << " (at most " << options.LockTimeout << " s, see --lock-timeout)\n";
-          }));
+      locks.push_back(std::make_unique<hosts::TFolderLock>(lockFolder, options.LockTimeout, [&] {
+        std::cerr << "scrivlock: waiting for another scrivlock working in " << lockFolder
+                  << " (at most " << options.LockTimeout << " s, see --lock-timeout)\n";
+      }));
       if (!options.DryRun) TFileHost::RemoveLeftovers(lockFolder);
     }
     TFileHost host(folder, options.DryRun ? TFileHost::dsMemory : TFileHost::dsUnnamed);
@@ -311,8 +328,8 @@ int RunStatus(const std::string& dirArg) {
     }
     for (const TFileHost::TSkipped& skipped : host.SkippedFiles()) {
       const std::string name(ExtractFileName(skipped.FileName));
-      std::cout << "  " << name << std::string(width + 2 - name.size(), ' ') << "skipped: "
-                << skipped.Kind << "\n";
+      std::cout << "  " << name << std::string(width + 2 - name.size(), ' ')
+                << "skipped: " << skipped.Kind << "\n";
     }
     return ecDone;
   } catch (const std::exception& e) {

@@ -115,15 +115,17 @@ std::string MsgSeveralLinks(std::string_view unitFile, int64_t links) {
 }
 
 std::string MsgReadOnly(std::string_view unitFile) {
-  return Concat({"Error. Unit ", unitFile,
-                 " is read-only.\r\nNothing was changed. Make it writable first."});
+  return Concat(
+      {"Error. Unit ", unitFile, " is read-only.\r\nNothing was changed. Make it writable first."});
 }
 
 std::string MsgStaleModule(std::string_view unitFile, std::string_view moduleFile) {
   return Concat({"Error. Module ", moduleFile, " is a left-over commenting module of unit ",
-                 unitFile, ":\r\nthe unit holds none of its markers, so it still has all its "
+                 unitFile,
+                 ":\r\nthe unit holds none of its markers, so it still has all its "
                  "comments (an Uncomment or Re-Comment was stopped before it finished).\r\n"
-                 "Delete ", moduleFile, ", then try again. Nothing was changed."});
+                 "Delete ",
+                 moduleFile, ", then try again. Nothing was changed."});
 }
 
 std::string MsgPassedOverModule(std::string_view fileName, std::string_view ownerName) {
@@ -132,12 +134,13 @@ std::string MsgPassedOverModule(std::string_view fileName, std::string_view owne
 }
 
 std::string MsgPassedOverDeleted(std::string_view fileName) {
-  return Concat({"Note. ", fileName,
-                 " was a commenting module, deleted by this call: passed over."});
+  return Concat(
+      {"Note. ", fileName, " was a commenting module, deleted by this call: passed over."});
 }
 
 std::string MsgAt(std::string_view fileName, int64_t line, int64_t column, std::string_view text) {
-  return Concat({fileName, "(", std::to_string(line), ",", std::to_string(column), ") Error: ", text});
+  return Concat(
+      {fileName, "(", std::to_string(line), ",", std::to_string(column), ") Error: ", text});
 }
 
 }  // namespace scrivlock::commands
