@@ -91,6 +91,12 @@ struct TCall {
   std::vector<std::string> Created;
 };
 
+// A file's name without its folder. On this system only '/' separates
+// folders: "a:b.pas" is one name.
+std::string_view NameOf(std::string_view fileName) {
+  return fileName.substr(fileName.rfind('/') + 1);
+}
+
 std::string FolderOf(const std::string& fileName) {
   const size_t slash = fileName.rfind('/');
   return slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
@@ -111,7 +117,7 @@ std::string ExistingName(const std::string& fileName) {
   std::error_code error;
   if (fs::symlink_status(fileName, error).type() != fs::file_type::not_found) return fileName;
   const std::string folder = FolderOf(fileName);
-  const std::string_view name = std::string_view(fileName).substr(fileName.rfind('/') + 1);
+  const std::string_view name = NameOf(fileName);
   std::string found;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (!SameText(entry.path().filename().string(), name)) continue;
@@ -130,7 +136,7 @@ void Report(const std::string& text) {
 std::optional<int> CheckUnitFile(bool uncomment, const std::string& unitFile) {
   // On this system ':' and '\\' are part of a file name, but a commenting
   // module's header would read them as folder separators.
-  const std::string_view name = std::string_view(unitFile).substr(unitFile.rfind('/') + 1);
+  const std::string_view name = NameOf(unitFile);
   if (name.find_first_of(":\\") != std::string_view::npos) {
     Report(commands::MsgUnrecordableName(unitFile));
     return ecRefused;
@@ -241,13 +247,12 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
       if (change.Kind == (uncomment ? TFileHost::ckCreate : TFileHost::ckDelete))
         module = change.FileName;
     }
-    const std::string_view unitName = ExtractFileName(unitFile);
+    const std::string_view unitName = NameOf(unitFile);
     if (uncomment) {
-      std::cout << "uncommented " << unitName << ": its comments are in " << ExtractFileName(module)
-                << "\n";
+      std::cout << "uncommented " << unitName << ": its comments are in " << NameOf(module) << "\n";
     } else {
       std::cout << "re-commented " << unitName << ": deleted its commenting module "
-                << ExtractFileName(module) << "\n";
+                << NameOf(module) << "\n";
     }
     return ecDone;
   } catch (const std::exception& e) {
@@ -287,19 +292,19 @@ int RunStatus(const std::string& dirArg) {
       const std::string owner = ModuleOwner(chunk);
       if (owner.empty()) continue;
       ownerOf[file] = owner;
-      modulesOf[owner].emplace_back(ExtractFileName(file));
+      modulesOf[owner].emplace_back(NameOf(file));
     }
     std::cout << folder << "\n";
     size_t width = 0;
-    for (const std::string& file : files) width = std::max(width, ExtractFileName(file).size());
+    for (const std::string& file : files) width = std::max(width, NameOf(file).size());
     for (const TFileHost::TSkipped& skipped : host.SkippedFiles())
-      width = std::max(width, ExtractFileName(skipped.FileName).size());
+      width = std::max(width, NameOf(skipped.FileName).size());
     for (const std::string& file : files) {
-      const std::string name(ExtractFileName(file));
+      const std::string name(NameOf(file));
       std::cout << "  " << name << std::string(width + 2 - name.size(), ' ');
       if (auto owner = ownerOf.find(file); owner != ownerOf.end()) {
         const bool unitHere = std::any_of(files.begin(), files.end(), [&](const std::string& f) {
-          return ExtractFileName(f) == owner->second;
+          return NameOf(f) == owner->second;
         });
         std::cout << "commenting module of " << owner->second;
         if (!unitHere) {
@@ -327,7 +332,7 @@ int RunStatus(const std::string& dirArg) {
       }
     }
     for (const TFileHost::TSkipped& skipped : host.SkippedFiles()) {
-      const std::string name(ExtractFileName(skipped.FileName));
+      const std::string name(NameOf(skipped.FileName));
       std::cout << "  " << name << std::string(width + 2 - name.size(), ' ')
                 << "skipped: " << skipped.Kind << "\n";
     }
@@ -347,8 +352,8 @@ int main(int argc, char** argv) {
       "new unit beside it, the commenting module (named like an IDE's next new unit: the\n"
       "first free UnitN.pas). Re-Comment puts every comment back at its marker and deletes\n"
       "the commenting module. The project is the unit's folder; its units are the folder's\n"
-      ".pas files. Files are replaced safely (written aside, flushed, then renamed), and one\n"
-      "scrivlock at a time works on a folder.",
+      ".pas and .pp files. Files are replaced safely (written aside, flushed, then renamed;\n"
+      "a symbolic link stays a link), and one scrivlock at a time writes in a folder.",
       "scrivlock"};
   app.footer(
       "Examples:\n"
@@ -359,7 +364,9 @@ int main(int argc, char** argv) {
       "\n"
       "Exit status: 0 done; 1 a unit was refused (the message says why; its files are\n"
       "unchanged); 2 an error (a wrong command line, or a folder or file that could not\n"
-      "be read, locked or written).\n"
+      "be read, locked within --lock-timeout, or written).\n"
+      "A message about a place in a unit begins as Free Pascal's do, \"Unit1.pas(12,5) Error:\",\n"
+      "so that editors can jump to it.\n"
       "With several units, each is done on its own and the worst status is returned.\n"
       "See scrivlock(1) for more.");
   app.set_version_flag("--version", "scrivlock " SCRIVLOCK_VERSION);
@@ -381,10 +388,10 @@ int main(int argc, char** argv) {
   std::string statusDir;
   CLI::App* uncomment =
       app.add_subcommand("uncomment", "take the comments out of units into commenting modules");
-  uncomment->add_option("units", uncommentUnits, "the .pas units to uncomment")->required();
+  uncomment->add_option("units", uncommentUnits, "the units (.pas, .pp) to uncomment")->required();
   CLI::App* recomment =
       app.add_subcommand("recomment", "put the comments back and delete the commenting modules");
-  recomment->add_option("units", recommentUnits, "the .pas units to re-comment")->required();
+  recomment->add_option("units", recommentUnits, "the units (.pas, .pp) to re-comment")->required();
   CLI::App* status =
       app.add_subcommand("status", "list the units of a folder and their commenting modules");
   status->add_option("dir", statusDir, "the project folder (default: the current folder)");

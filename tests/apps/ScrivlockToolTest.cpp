@@ -465,17 +465,20 @@ TEST_F(TScrivlockToolTest, AStaleModuleIsNamedAsSuch) {
 }
 
 // Status lists the unit names that are no regular file, without opening them
-// (a FIFO would block).
+// (a FIFO would block), and names units by their whole names.
 TEST_F(TScrivlockToolTest, StatusListsWhatItSkips) {
   ASSERT_EQ(::mkfifo((FDemo / "Fifo.pas").c_str(), 0644), 0);
   fs::create_directory(FDemo / "Folder.pas");
   fs::create_symlink(FDemo / "Nowhere.pas", FDemo / "Dangling.pas");
+  // ':' is no folder separator here.
+  fs::copy_file(FDemo / "Greeter.pas", FDemo / "a:b.pas");
   const TRun run = Run("status", kGuard);
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out, FDemo.string() +
                          "\n"
                          "  Greeter.pas   commented\n"
                          "  MathUtil.pas  commented\n"
+                         "  a:b.pas       commented\n"
                          "  Dangling.pas  skipped: a link to nothing\n"
                          "  Fifo.pas      skipped: a FIFO\n"
                          "  Folder.pas    skipped: a folder\n");
