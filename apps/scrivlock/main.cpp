@@ -186,7 +186,6 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
     return ecDone;
   }
   try {
-    if (const std::optional<int> refused = CheckUnitFile(uncomment, unitFile)) return *refused;
     const std::string folder =
         TFileHost::ProjectFolderOf(options.Project.empty() ? unitFile : options.Project);
     // Every folder this run writes in: the project's (the commenting module)
@@ -202,6 +201,8 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
       }));
       if (!options.DryRun) TFileHost::RemoveLeftovers(lockFolder);
     }
+    // Under the locks: no other run of ours changes the file meanwhile.
+    if (const std::optional<int> refused = CheckUnitFile(uncomment, unitFile)) return *refused;
     TFileHost host(folder, options.DryRun ? TFileHost::dsMemory : TFileHost::dsUnnamed);
     for (const std::string& name : call.Created) host.ClaimName(name);
     hostintf::TToolServicesScope scope(host.ToolServices());
