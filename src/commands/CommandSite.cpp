@@ -6,6 +6,10 @@
 
 namespace scrivlock::commands {
 
+void TCommandSite::ShowMessageAt(const std::string& text, const TTextPlace& /*place*/) {
+  ShowMessage(text);
+}
+
 bool TCommandSite::DeleteModuleFile(const std::string& fileName) {
   // The host knows whether the restored unit is on disk yet.
   if (hostintf::ToolServices) return hostintf::ToolServices->DeleteModuleFile(fileName);

@@ -5,9 +5,18 @@
 // widget toolkit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace scrivlock::commands {
+
+// A place in a file's text, line and column counted from 1 (the column in
+// bytes, tabs as one), as compilers and editors give them.
+struct TTextPlace {
+  std::string FileName;
+  int64_t Line = 1;
+  int64_t Column = 1;
+};
 
 enum TCommandButton : int {
   cbUnComment = 0,  // "Uncomment" (UnCommBtn)
@@ -28,6 +37,10 @@ class TCommandSite {
   // centred on the screen) and returns when the box is closed. Line breaks in
   // `text` are CR LF.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Shows `text`, a message about `place` in a unit. The default shows it as
+  // ShowMessage does; a site whose user can jump to places (the command line,
+  // read by editors) names the place as well.
+  virtual void ShowMessageAt(const std::string& text, const TTextPlace& place);
 
   // Deletes the file `fileName` from disk, at the end of Re-Comment. The
   // default hands it to the host (TIToolServices::DeleteModuleFile), which

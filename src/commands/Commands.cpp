@@ -354,8 +354,22 @@ static_assert(NewModuleFlags == 0x9B);
 // command shows it (RunCommand). Nothing else is thrown for a refusal, and a
 // refusal never leaves this file.
 struct TRefusal {
+  explicit TRefusal(std::string message, std::optional<TTextPlace> place = std::nullopt)
+      : Message(std::move(message)), Place(std::move(place)) {}
   std::string Message;
+  std::optional<TTextPlace> Place;  // where in a unit, when it is about a place
 };
+
+// Line and column (from 1) of byte `offset` of `text`, a unit named `fileName`.
+TTextPlace PlaceIn(const std::string& fileName, std::string_view text, int64_t offset) {
+  const size_t at = static_cast<size_t>(std::clamp<int64_t>(offset, 0, int64_t(text.size())));
+  const std::string_view before = text.substr(0, at);
+  const size_t lineStart = before.rfind('\n');
+  const int64_t line = 1 + std::count(before.begin(), before.end(), '\n');
+  const int64_t column =
+      static_cast<int64_t>(at - (lineStart == std::string_view::npos ? 0 : lineStart + 1)) + 1;
+  return {fileName, line, column};
+}
 
 // Runs one command's steps: true when they complete; false, after the
 // message, when one refuses. Every other failure goes on to the caller.
@@ -365,7 +379,11 @@ bool RunCommand(TCommandSite& site, TSteps&& steps) {
     steps();
     return true;
   } catch (const TRefusal& refusal) {
-    site.ShowMessage(refusal.Message);
+    if (refusal.Place) {
+      site.ShowMessageAt(refusal.Message, *refusal.Place);
+    } else {
+      site.ShowMessage(refusal.Message);
+    }
     return false;
   }
 }
@@ -378,7 +396,7 @@ TByteStream ReadUnit(const std::string& unitFile) {
   const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero);
   if (!length) throw TRefusal{MsgCannotRead(unitFile)};
   if (*length == 0) throw TRefusal{MsgEmptyUnit(unitFile)};
-  if (zero >= 0) throw TRefusal{MsgZeroByte(unitFile, zero)};
+  if (zero >= 0) throw TRefusal{MsgZeroByte(unitFile, zero), PlaceIn(unitFile, text.View(), zero)};
   return text;
 }
 
@@ -415,11 +433,24 @@ void Strip(const std::string& unitFile, TByteStream& source, TByteStream& stripp
   }
 }
 
+// A module that is the unit's only one, while the unit holds none of the
+// markers a module's entries go with, is a left-over.
+void RefuseStaleModule(const std::string& unitFile, const TByteStream& unit,
+                       const std::string& moduleFile) {
+  if (!moduleFile.empty() && !source::HoldsMarker(unit.View())) {
+    throw TRefusal{MsgStaleModule(unitFile, moduleFile)};
+  }
+}
+
 // Returns a warning for the user when the project will not build while the
 // unit is uncommented; empty when it will.
 std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
   std::string moduleFile;
   if (FindCommentingModules(unitFile, units, moduleFile) >= 1) {
+    if (!moduleFile.empty()) {
+      TByteStream unit;
+      if (ReadText(unitFile, unit, clWhole)) RefuseStaleModule(unitFile, unit, moduleFile);
+    }
     throw TRefusal{MsgAlreadyUncommented(unitFile, moduleFile)};
   }
   TByteStream source = ReadUnit(unitFile);
@@ -482,12 +513,29 @@ std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
   return skip.Found ? MsgModuleNotSkippable(unitFile, createdFile, skip.Entry) : std::string();
 }
 
+// Whether the stop is at a marker of the unit (its Offset), rather than about
+// the module or the whole unit.
+bool HasPlace(const source::TReCommentStop& stop) {
+  switch (stop.Reason) {
+    case source::TReCommentStop::rsMismatch:
+    case source::TReCommentStop::rsNoEntryLeft:
+    case source::TReCommentStop::rsAfterEnd:
+    case source::TReCommentStop::rsWrongEndNumber:
+    case source::TReCommentStop::rsUnknownKind:
+    case source::TReCommentStop::rsDamagedEntry:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string& unitFile) {
   TByteStream stripped = ReadUnit(unitFile);
   std::string moduleFile;
   const int32_t count = FindCommentingModules(unitFile, units, moduleFile);
   if (count > 1) throw TRefusal{MsgSeveralModules(unitFile, count)};
   if (count == 0) throw TRefusal{MsgNoModule(unitFile)};
+  RefuseStaleModule(unitFile, stripped, moduleFile);
   TByteStream module;
   int64_t moduleZero = -1;
   if (!ReadText(moduleFile, module, clWhole, &moduleZero)) {
@@ -504,7 +552,10 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
     TryReserve(restored, stripped.Size() + module.Size());
     const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
     if (!processor.ReComment(stripped, module, restored)) {
-      throw TRefusal{MsgReCommentStopped(unitFile, moduleFile, processor.LastStop().Describe())};
+      const source::TReCommentStop& stop = processor.LastStop();
+      TRefusal refusal{MsgReCommentStopped(unitFile, moduleFile, stop.Describe())};
+      if (HasPlace(stop)) refusal.Place = PlaceIn(unitFile, stripped.View(), stop.Offset);
+      throw refusal;
     }
   }
   // The restored text is made of the unit's bytes and the module's: only a

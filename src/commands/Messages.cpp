@@ -116,4 +116,43 @@ std::string MsgReCommentStopped(std::string_view unitFile, std::string_view modu
                  ":\r\n", where, ".\r\nNothing was changed."});
 }
 
+std::string MsgCannotRead(std::string_view unitFile, std::string_view reason) {
+  return Concat({MsgCannotRead(unitFile), "\r\n(", reason, ")"});
+}
+
+std::string MsgSeveralLinks(std::string_view unitFile, int64_t links) {
+  return Concat({"Error. Unit ", unitFile, " has ", std::to_string(links),
+                 " hard links.\r\nIts new text would part it from the other names of the file, "
+                 "so nothing was changed. Make it a file of its own (copy it) first."});
+}
+
+std::string MsgReadOnly(std::string_view unitFile) {
+  return Concat(
+      {"Error. Unit ", unitFile, " is read-only.\r\nNothing was changed. Make it writable first."});
+}
+
+std::string MsgStaleModule(std::string_view unitFile, std::string_view moduleFile) {
+  return Concat({"Error. Module ", moduleFile, " is a left-over commenting module of unit ",
+                 unitFile,
+                 ":\r\nthe unit holds none of its markers, so it still has all its "
+                 "comments (an Uncomment or Re-Comment was stopped before it finished).\r\n"
+                 "Delete ",
+                 moduleFile, ", then try again. Nothing was changed."});
+}
+
+std::string MsgPassedOverModule(std::string_view fileName, std::string_view ownerName) {
+  return Concat({"Note. ", fileName, " is the commenting module of ", ownerName,
+                 ", not a unit to re-comment: passed over."});
+}
+
+std::string MsgPassedOverDeleted(std::string_view fileName) {
+  return Concat(
+      {"Note. ", fileName, " was a commenting module, deleted by this call: passed over."});
+}
+
+std::string MsgAt(std::string_view fileName, int64_t line, int64_t column, std::string_view text) {
+  return Concat(
+      {fileName, "(", std::to_string(line), ",", std::to_string(column), ") Error: ", text});
+}
+
 }  // namespace scrivlock::commands

@@ -69,4 +69,29 @@ std::string MsgCannotReadModule(std::string_view unitFile, std::string_view modu
 std::string MsgReCommentStopped(std::string_view unitFile, std::string_view moduleFile,
                                 std::string_view where);
 
+// The command-line tool's checks of a unit file before a command reads it.
+// A unit file the system cannot deliver: M3, then why ("No such file or
+// directory", "it is a FIFO, not a regular file").
+std::string MsgCannotRead(std::string_view unitFile, std::string_view reason);
+// A unit file with other hard links: replacing it would part it from them.
+std::string MsgSeveralLinks(std::string_view unitFile, int64_t links);
+// A unit file that nobody may write.
+std::string MsgReadOnly(std::string_view unitFile);
+
+// A commenting module left over by a command that did not finish (a kill, a
+// crash): the unit holds none of its markers, so it has all its comments and
+// the module can go.
+std::string MsgStaleModule(std::string_view unitFile, std::string_view moduleFile);
+
+// Notes of the command-line tool for a name among a call's units that it
+// passes over: a commenting module (of `ownerName`), or a file that an earlier
+// unit of the same call deleted.
+std::string MsgPassedOverModule(std::string_view fileName, std::string_view ownerName);
+std::string MsgPassedOverDeleted(std::string_view fileName);
+
+// A message about a place in a file, as Free Pascal gives its messages, so
+// that editors (Lazarus, Vim's quickfix, Emacs) can jump to it:
+// "Unit1.pas(12,5) Error: " + `text`. `line` and `column` count from 1.
+std::string MsgAt(std::string_view fileName, int64_t line, int64_t column, std::string_view text);
+
 }  // namespace scrivlock::commands

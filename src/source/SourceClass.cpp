@@ -306,6 +306,19 @@ bool CanRecordFileName(std::string_view name) {
   });
 }
 
+bool HoldsMarker(std::string_view text) {
+  const char* const end = text.data() + text.size();
+  for (const char* p = text.data(); p < end;) {
+    const void* brace = std::memchr(p, '{', static_cast<size_t>(end - p));
+    if (!brace) return false;
+    p = static_cast<const char*>(brace);
+    int32_t number = 0;
+    if (scan::MatchLongMarker(p, end, number) != 0) return true;
+    ++p;
+  }
+  return false;
+}
+
 bool TSourceClass::IsNotUncommentable(TByteStream& source) const {
   return Probe(source).find(kNotUncommentable) != std::string_view::npos;
 }

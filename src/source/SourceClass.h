@@ -94,6 +94,11 @@ struct TScanOptions {
 // header so that IsModuleOf finds it again.
 bool CanRecordFileName(std::string_view name);
 
+// Whether `text` holds a comment marker ("{#N}") anywhere, string literals
+// included. A commenting module whose unit holds none is left over from a
+// command that did not finish: the unit still has all its comments.
+bool HoldsMarker(std::string_view text);
+
 class TSourceClass {
  public:
   std::string FileName;         // the unit's full file name; set before UnComment

@@ -1,9 +1,14 @@
 // Whole-process tests of the scrivlock tool on copies of the example project.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -47,13 +52,33 @@ class TScrivlockToolTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
   }
+  // Every entry of the demo folder: a file's text (or, for a big one, its
+  // size), and what other entries are; hidden ones too. FIFOs are not opened.
   std::map<std::string, std::string> Snapshot() const {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(FDemo)) {
-      files[entry.path().filename().string()] = ReadFile(entry.path());
+      const std::string name = entry.path().filename().string();
+      if (entry.is_symlink()) {
+        files[name] = "-> " + fs::read_symlink(entry.path()).string();
+      } else if (!entry.is_regular_file()) {
+        files[name] = "not a file";
+      } else if (entry.file_size() > (size_t{16} << 20)) {
+        files[name] = std::to_string(entry.file_size()) + " bytes";
+      } else {
+        files[name] = ReadFile(entry.path());
+      }
     }
     return files;
   }
+  // The prefix that runs the tool with system calls failing as `mode` says
+  // (FaultShim.cpp).
+  static std::string Failing(const std::string& mode) {
+    return "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD='" SCRIVLOCK_FAULT_SHIM
+           "' SCRIVLOCK_FAIL=" +
+           mode + " ";
+  }
+  // Runs that could block for ever before their fault was mended give up.
+  static constexpr const char* kGuard = "timeout 20 ";
 
   fs::path FRoot, FDemo;
 };
@@ -86,39 +111,84 @@ TEST_F(TScrivlockToolTest, UncommentStatusAndRecommentGiveTheProjectBack) {
   EXPECT_EQ(Snapshot(), original);
 }
 
-TEST_F(TScrivlockToolTest, RefusalsExitNonZeroAndChangeNoFile) {
+// Line and column (from 1) of byte `offset` of `text`.
+std::string PlaceOf(const std::string& text, size_t offset) {
+  const std::string before = text.substr(0, offset);
+  const size_t lineStart = before.rfind('\n');
+  const size_t line = 1 + static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
+  const size_t column = offset - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
+  return "(" + std::to_string(line) + "," + std::to_string(column) + ")";
+}
+
+TEST_F(TScrivlockToolTest, RefusalsAndErrorsExitNonZeroAndChangeNoFile) {
   ASSERT_EQ(Run("uncomment Greeter.pas").ExitCode, 0);
   // A stripped Greeter.pas whose second marker was edited into another number.
   std::string edited = ReadFile(FDemo / "Greeter.pas");
-  edited.replace(edited.find("{#2}"), 4, "{#9}");
+  const size_t marker = edited.find("{#2}");
+  edited.replace(marker, 4, "{#9}");
   fs::copy_file(FDemo / "Greeter.pas", FRoot / "stripped.pas");
   std::ofstream(FDemo / "Edited.pas", std::ios::binary) << edited;
   std::string module = ReadFile(FDemo / "Unit1.pas");
   module.replace(module.find("[Greeter.pas]"), 13, "[Edited.pas]");
   std::ofstream(FDemo / "Unit9.pas", std::ios::binary) << module;
+  // Units a command must not touch, or cannot read.
+  const std::string mathUtil = ReadFile(FDemo / "MathUtil.pas");
+  for (const char* name : {"Linked.pas", "Read Only.pas", "ReadOnly.pas", "a:b.pas", "a\\b.pas"})
+    std::ofstream(FDemo / name, std::ios::binary) << mathUtil;
+  fs::create_hard_link(FDemo / "Linked.pas", FRoot / "other-name.pas");
+  fs::permissions(FDemo / "ReadOnly.pas",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  ASSERT_EQ(::mkfifo((FDemo / "Fifo.pas").c_str(), 0644), 0);
+  fs::create_directory(FDemo / "Folder.pas");
+  // Past the 2 GB a text may hold, without a byte on the disk.
+  std::ofstream(FDemo / "Huge.pas").close();
+  fs::resize_file(FDemo / "Huge.pas", (std::uintmax_t{1} << 31) + 1);
   const auto before = Snapshot();
 
   const std::string demo = FDemo.string();
-  const std::pair<std::string, std::string> cases[] = {
-      {"uncomment Greeter.pas",
+  const struct {
+    std::string Arguments;
+    int ExitCode;
+    std::string Message;  // how stderr begins
+  } cases[] = {
+      {"uncomment Greeter.pas", 1,
        "Unit " + demo +
            "/Greeter.pas is already uncommented.\r\nCorresponding comments contained in "
            "module: " +
            demo + "/Unit1.pas\n"},
-      {"recomment MathUtil.pas",
+      {"recomment MathUtil.pas", 1,
        "Error. Unit " + demo + "/MathUtil.pas has no commenting module.\n"},
-      {"uncomment Missing.pas", "Cannot read unit: \r\n" + demo + "/Missing.pas\n"},
-      {"uncomment Demo.dpr", "Unit: " + demo +
-                                 "/Demo.dpr\r\n cannot be uncommented: it is not a unit."},
-      {"recomment Edited.pas", "Error. Unit " + demo +
-                                   "/Edited.pas cannot be re-commented from module " + demo +
-                                   "/Unit9.pas:\r\nmarker {#9} at byte "},
+      {"uncomment Demo.dpr", 1,
+       "Unit: " + demo + "/Demo.dpr\r\n cannot be uncommented: it is not a unit."},
+      // Where the walk stopped, in the form editors jump to.
+      {"recomment Edited.pas", 1,
+       demo + "/Edited.pas" + PlaceOf(edited, marker) + " Error: Error. Unit " + demo +
+           "/Edited.pas cannot be re-commented from module " + demo +
+           "/Unit9.pas:\r\nmarker {#9} at byte "},
+      // A file that cannot be read is an error, not a refusal.
+      {"uncomment Missing.pas", 2, "Cannot read unit: \r\n" + demo + "/Missing.pas\r\n("},
+      {"recomment Missing.pas", 2, "Cannot read unit: \r\n" + demo + "/Missing.pas\r\n("},
+      {"uncomment Fifo.pas", 2,
+       "Cannot read unit: \r\n" + demo + "/Fifo.pas\r\n(it is a FIFO, not a regular file)"},
+      {"recomment Fifo.pas", 2,
+       "Cannot read unit: \r\n" + demo + "/Fifo.pas\r\n(it is a FIFO, not a regular file)"},
+      {"uncomment Folder.pas", 2,
+       "Cannot read unit: \r\n" + demo + "/Folder.pas\r\n(it is a folder)"},
+      {"uncomment Huge.pas", 1, "Error. Unit " + demo + "/Huge.pas is too large to uncomment"},
+      // Files whose identity a rewrite would not keep.
+      {"uncomment Linked.pas", 1, "Error. Unit " + demo + "/Linked.pas has 2 hard links."},
+      {"uncomment ReadOnly.pas", 1, "Error. Unit " + demo + "/ReadOnly.pas is read-only."},
+      // Names a module header cannot record, or would read as a folder.
+      {"uncomment 'Read Only.pas'", 1, "Unit: " + demo + "/Read Only.pas\r\n cannot be"},
+      {"uncomment 'a:b.pas'", 1, "Unit: " + demo + "/a:b.pas\r\n cannot be uncommented"},
+      {"uncomment 'a\\b.pas'", 1, "Unit: " + demo + "/a\\b.pas\r\n cannot be uncommented"},
+      {"recomment 'a:b.pas'", 1, "Unit: " + demo + "/a:b.pas\r\n cannot be uncommented"},
   };
-  for (const auto& [arguments, message] : cases) {
-    const TRun run = Run(arguments);
-    EXPECT_EQ(run.ExitCode, 1) << arguments;
-    EXPECT_EQ(run.Err.substr(0, message.size()), message) << arguments;
-    EXPECT_EQ(Snapshot(), before) << arguments;
+  for (const auto& c : cases) {
+    const TRun run = Run(c.Arguments, kGuard);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Arguments << ": " << run.Err;
+    EXPECT_EQ(run.Err.substr(0, c.Message.size()), c.Message) << c.Arguments;
+    EXPECT_EQ(Snapshot(), before) << c.Arguments;
   }
 }
 
@@ -174,13 +244,262 @@ TEST_F(TScrivlockToolTest, AWriteThatFailsOrDiesHalfwayChangesNoFile) {
   }
 }
 
+// As on a read-only file system: a dry run opens nothing for writing, and
+// names the modules of several units as a real run would.
 TEST_F(TScrivlockToolTest, DryRunListsTheChangesAndWritesNothing) {
   const auto before = Snapshot();
-  const TRun run = Run("--dry-run uncomment Greeter.pas");
+  const std::string demo = FDemo.string();
+  const struct {
+    const char* Arguments;
+    std::string Out;
+  } cases[] = {
+      {"--dry-run uncomment Greeter.pas",
+       "would create " + demo + "/Unit1.pas\nwould rewrite " + demo + "/Greeter.pas\n"},
+      {"--dry-run uncomment Greeter.pas MathUtil.pas",
+       "would create " + demo + "/Unit1.pas\nwould rewrite " + demo + "/Greeter.pas\n" +
+           "would create " + demo + "/Unit2.pas\nwould rewrite " + demo + "/MathUtil.pas\n"},
+  };
+  for (const auto& c : cases) {
+    const TRun run = Run(c.Arguments, Failing("writes"));
+    EXPECT_EQ(run.ExitCode, 0) << c.Arguments << ": " << run.Err;
+    EXPECT_EQ(run.Out, c.Out) << c.Arguments;
+    EXPECT_EQ(Snapshot(), before) << c.Arguments;
+  }
+}
+
+// Re-Comment over every unit of the folder (as `*.pas` gives them) meets the
+// commenting modules too: before their units, or after an earlier unit of the
+// call deleted them. Either way they are passed over with a note.
+TEST_F(TScrivlockToolTest, RecommentPassesOverTheModulesAmongItsUnits) {
+  const auto original = Snapshot();
+  const std::string demo = FDemo.string();
+  const struct {
+    const char* Arguments;
+    std::string Notes;
+  } cases[] = {
+      {"recomment Greeter.pas MathUtil.pas Unit1.pas Unit2.pas",
+       "Note. " + demo +
+           "/Unit1.pas was a commenting module, deleted by this call: passed over.\n" + "Note. " +
+           demo + "/Unit2.pas was a commenting module, deleted by this call: passed over.\n"},
+      {"recomment Unit1.pas Unit2.pas Greeter.pas MathUtil.pas",
+       "Note. " + demo +
+           "/Unit1.pas is the commenting module of Greeter.pas, not a unit to "
+           "re-comment: passed over.\n" +
+           "Note. " + demo +
+           "/Unit2.pas is the commenting module of MathUtil.pas, not a unit to "
+           "re-comment: passed over.\n"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(Run("uncomment Greeter.pas MathUtil.pas").ExitCode, 0);
+    const TRun run = Run(c.Arguments);
+    EXPECT_EQ(run.ExitCode, 0) << c.Arguments << ": " << run.Err;
+    EXPECT_EQ(run.Err, c.Notes) << c.Arguments;
+    EXPECT_EQ(Snapshot(), original) << c.Arguments;
+  }
+}
+
+// A failed flush of the folder leaves the rename in it unsure to survive a
+// crash: the run stops there with an error, and the commenting module stays.
+TEST_F(TScrivlockToolTest, AFolderThatCannotBeFlushedStopsTheRunAndKeepsTheModule) {
+  const std::string greeter = ReadFile(FDemo / "Greeter.pas");
+  const struct {
+    const char* Name;
+    bool UncommentFirst;
+    const char* Arguments;
+  } cases[] = {
+      {"uncomment", false, "uncomment Greeter.pas"},
+      {"recomment", true, "recomment Greeter.pas"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    fs::remove(FDemo / "Unit1.pas");
+    std::ofstream(FDemo / "Greeter.pas", std::ios::binary) << greeter;
+    if (c.UncommentFirst) {
+      ASSERT_EQ(Run("uncomment Greeter.pas").ExitCode, 0);
+    }
+    const std::string unitBefore = ReadFile(FDemo / "Greeter.pas");
+    const TRun run = Run(c.Arguments, Failing("folder-fsync"));
+    EXPECT_EQ(run.ExitCode, 2) << run.Err;
+    EXPECT_NE(run.Err.find("cannot flush the folder of"), std::string::npos) << run.Err;
+    EXPECT_TRUE(fs::exists(FDemo / "Unit1.pas")) << "the module is kept";
+    if (!c.UncommentFirst) {
+      EXPECT_EQ(ReadFile(FDemo / "Greeter.pas"), unitBefore);
+    }
+  }
+}
+
+// With the folder of a file the run writes locked by another process, the run
+// says it waits and gives up with an error; status writes nothing and waits
+// for nobody.
+TEST_F(TScrivlockToolTest, ARunWaitsForTheLockOfEveryFolderItWritesIn) {
+  const fs::path project = FRoot / "project", other = FRoot / "other";
+  fs::create_directories(project);
+  fs::create_directories(other);
+  fs::copy_file(FDemo / "Greeter.pas", other / "B.pas");
+  const std::string b = ReadFile(other / "B.pas");
+  const std::string run = "--lock-timeout 0.2 --project '" + project.string() + "' ";
+  const struct {
+    fs::path Locked;
+    std::string Arguments;
+    int ExitCode;
+  } cases[] = {
+      {other, run + "uncomment '" + (other / "B.pas").string() + "'", 2},
+      {project, run + "uncomment '" + (other / "B.pas").string() + "'", 2},
+      {other, "status '" + other.string() + "'", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Arguments);
+    const int fd = ::open(c.Locked.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    const TRun result = Run(c.Arguments, kGuard);
+    ::close(fd);
+    EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Err;
+    if (c.ExitCode == 2) {
+      EXPECT_NE(result.Err.find("waiting for another scrivlock working in " + c.Locked.string()),
+                std::string::npos)
+          << result.Err;
+      EXPECT_NE(result.Err.find("gave up waiting for folder " + c.Locked.string()),
+                std::string::npos)
+          << result.Err;
+    }
+    EXPECT_EQ(ReadFile(other / "B.pas"), b);
+    EXPECT_TRUE(fs::is_empty(project));
+  }
+}
+
+// With A.pas and a.pas side by side, a command changes the file it is given;
+// a name of another letter case finds a file only when none has that name.
+TEST_F(TScrivlockToolTest, ACommandChangesExactlyTheFileItIsGiven) {
+  const std::string greeter = ReadFile(FDemo / "Greeter.pas");
+  const struct {
+    const char* Given;
+    const char* Changed;
+    const char* Untouched;
+  } cases[] = {
+      {"Greeter.pas", "Greeter.pas", "greeter.pas"},
+      {"greeter.pas", "greeter.pas", "Greeter.pas"},
+      {"GREETER.PAS", "Greeter.pas", "MathUtil.pas"},  // no file of that name
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Given);
+    std::ofstream(FDemo / "Greeter.pas", std::ios::binary) << greeter;
+    if (std::string(c.Untouched) == "greeter.pas" || std::string(c.Changed) == "greeter.pas") {
+      std::ofstream(FDemo / "greeter.pas", std::ios::binary) << greeter;
+    } else {
+      fs::remove(FDemo / "greeter.pas");
+    }
+    const std::string untouched = ReadFile(FDemo / c.Untouched);
+    const TRun run = Run(std::string("uncomment ") + c.Given);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(ReadFile(FDemo / c.Untouched), untouched);
+    EXPECT_EQ(ReadFile(FDemo / c.Changed).find("says hello"), std::string::npos);
+    ASSERT_EQ(Run(std::string("recomment ") + c.Given).ExitCode, 0);
+    EXPECT_EQ(ReadFile(FDemo / c.Changed), greeter);
+  }
+}
+
+// A unit reached through a symbolic link is rewritten where it is: the link
+// stays a link; the file keeps its mode, and its owner and group where the
+// process may give them (here only as root).
+TEST_F(TScrivlockToolTest, AUnitKeepsItsLinkModeOwnerAndGroup) {
+  const fs::path elsewhere = FRoot / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::rename(FDemo / "Greeter.pas", elsewhere / "Greeter.pas");
+  fs::create_symlink(elsewhere / "Greeter.pas", FDemo / "Greeter.pas");
+  const std::string greeter = ReadFile(elsewhere / "Greeter.pas");
+  const fs::path target = elsewhere / "Greeter.pas";
+  ::chmod(target.c_str(), 0640);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+  }
+  auto check = [&](const char* after) {
+    SCOPED_TRACE(after);
+    EXPECT_TRUE(fs::is_symlink(FDemo / "Greeter.pas"));
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (root) {
+      EXPECT_EQ(info.st_uid, 65534u);
+      EXPECT_EQ(info.st_gid, 65534u);
+    }
+  };
+  TRun run = Run("uncomment Greeter.pas");
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_EQ(run.Out, "would create " + FDemo.string() + "/Unit1.pas\nwould rewrite " +
-                         FDemo.string() + "/Greeter.pas\n");
-  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(ReadFile(target).find("says hello"), std::string::npos);
+  check("uncomment");
+  run = Run("recomment Greeter.pas");
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(ReadFile(target), greeter);
+  check("recomment");
+}
+
+// A kill between the module's creation and the unit's rewrite leaves the unit
+// with its comments beside a module of them. Every command names it for what
+// it is.
+TEST_F(TScrivlockToolTest, AStaleModuleIsNamedAsSuch) {
+  const std::string greeter = ReadFile(FDemo / "Greeter.pas");
+  ASSERT_EQ(Run("uncomment Greeter.pas").ExitCode, 0);
+  std::ofstream(FDemo / "Greeter.pas", std::ios::binary) << greeter;
+  const auto before = Snapshot();
+  const std::string stale = "Error. Module " + FDemo.string() +
+                            "/Unit1.pas is a left-over commenting module of unit " +
+                            FDemo.string() + "/Greeter.pas:";
+  const struct {
+    const char* Arguments;
+    int ExitCode;
+    std::string Out, Err;
+  } cases[] = {
+      {"uncomment Greeter.pas", 1, "", stale},
+      {"recomment Greeter.pas", 1, "", stale},
+      {"status", 0, "  Unit1.pas     commenting module of Greeter.pas (stale: the unit holds none",
+       ""},
+  };
+  for (const auto& c : cases) {
+    const TRun run = Run(c.Arguments);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Arguments << ": " << run.Err;
+    EXPECT_NE(run.Out.find(c.Out), std::string::npos) << c.Arguments << ": " << run.Out;
+    EXPECT_EQ(run.Err.substr(0, c.Err.size()), c.Err) << c.Arguments;
+    EXPECT_EQ(Snapshot(), before) << c.Arguments;
+  }
+}
+
+// Status lists the unit names that are no regular file, without opening them
+// (a FIFO would block), and names units by their whole names.
+TEST_F(TScrivlockToolTest, StatusListsWhatItSkips) {
+  ASSERT_EQ(::mkfifo((FDemo / "Fifo.pas").c_str(), 0644), 0);
+  fs::create_directory(FDemo / "Folder.pas");
+  fs::create_symlink(FDemo / "Nowhere.pas", FDemo / "Dangling.pas");
+  // ':' is no folder separator here.
+  fs::copy_file(FDemo / "Greeter.pas", FDemo / "a:b.pas");
+  const TRun run = Run("status", kGuard);
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_EQ(run.Out, FDemo.string() +
+                         "\n"
+                         "  Greeter.pas   commented\n"
+                         "  MathUtil.pas  commented\n"
+                         "  a:b.pas       commented\n"
+                         "  Dangling.pas  skipped: a link to nothing\n"
+                         "  Fifo.pas      skipped: a FIFO\n"
+                         "  Folder.pas    skipped: a folder\n");
+}
+
+// Temporary files of runs that died (their names carry the process number)
+// go with the next run in their folder; a live process's stay.
+TEST_F(TScrivlockToolTest, LeftoversOfDeadRunsAreRemoved) {
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ASSERT_GT(dead, 0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string deadName = ".Greeter.pas.scrivlock-" + std::to_string(dead) + ".tmp";
+  const std::string deadSerial = ".Greeter.pas.scrivlock-" + std::to_string(dead) + "-3.tmp";
+  const std::string liveName = ".Greeter.pas.scrivlock-" + std::to_string(::getpid()) + ".tmp";
+  for (const std::string& name : {deadName, deadSerial, liveName})
+    std::ofstream(FDemo / name) << "draft";
+  ASSERT_EQ(Run("uncomment Greeter.pas").ExitCode, 0);
+  EXPECT_FALSE(fs::exists(FDemo / deadName));
+  EXPECT_FALSE(fs::exists(FDemo / deadSerial));
+  EXPECT_TRUE(fs::exists(FDemo / liveName));
 }
 
 TEST_F(TScrivlockToolTest, TwoRunsAtOnceDoNotInterleave) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -55,6 +56,13 @@ class TRecordingSite : public TCommandSite {
   bool DeleteModuleFile(const std::string& fileName) override {
     Deleted.push_back(fileName);
     return true;
+  }
+  // The places of messages about one, as "file(line,column)".
+  std::vector<std::string> Places;
+  void ShowMessageAt(const std::string& text, const TTextPlace& place) override {
+    Places.push_back(place.FileName + "(" + std::to_string(place.Line) + "," +
+                     std::to_string(place.Column) + ")");
+    ShowMessage(text);
   }
 };
 
@@ -494,6 +502,11 @@ TEST_F(TCommandsTest, AZeroByteIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
     EXPECT_EQ(FSite.Messages,
               std::vector<std::string>{MsgZeroByte(kMain, static_cast<int64_t>(at))});
+    const std::string before = withZero.substr(0, at);
+    EXPECT_EQ(FSite.Places,
+              std::vector<std::string>{
+                  kMain + "(" + std::to_string(1 + std::count(before.begin(), before.end(), '\n')) +
+                  "," + std::to_string(at - before.rfind('\n')) + ")"});
     EXPECT_EQ(TextOf(kMain), withZero);
     EXPECT_EQ(FHost.UnitFiles(), std::vector<std::string>{kMain});
   }
@@ -545,10 +558,35 @@ TEST_F(TCommandsTest, AStoppedRestorationTellsWhereAndChangesNothing) {
       << message;
   EXPECT_NE(message.find("marker {#3}"), std::string::npos) << message;
   EXPECT_NE(message.find("entry 2"), std::string::npos) << message;
+  // The marker's line and column, for an editor to jump to.
+  const std::string before = edited.substr(0, marker);
+  const size_t line = 1 + static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
+  const size_t column = marker - before.rfind('\n');
+  EXPECT_EQ(FSite.Places, std::vector<std::string>{"/p/Main.pas(" + std::to_string(line) + "," +
+                                                   std::to_string(column) + ")"});
   EXPECT_EQ(TextOf(kMain), edited);
   EXPECT_EQ(TextOf(kNewUnit), module);
   EXPECT_TRUE(FSite.Deleted.empty());
   EXPECT_FALSE(FHost.Closed(kNewUnit));
+}
+
+// A kill between the module's creation and the unit's rewrite leaves the unit
+// with all its comments beside its module: both commands say what the module
+// is, rather than that the unit is uncommented or its markers do not match.
+TEST_F(TCommandsTest, ALeftOverModuleIsNamedAsSuch) {
+  UncommentMain();
+  FHost.SetText(kMain, kUnitText);
+  const std::string module = TextOf(kNewUnit);
+  for (const bool uncomment : {true, false}) {
+    SCOPED_TRACE(uncomment ? "Uncomment" : "Re-Comment");
+    FSite = {};
+    EXPECT_FALSE(uncomment ? UnCommentUnit(FSite, FUnits, kMain)
+                           : ReCommentUnit(FSite, FUnits, kMain));
+    EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgStaleModule(kMain, kNewUnit)});
+    EXPECT_EQ(TextOf(kMain), kUnitText);
+    EXPECT_EQ(TextOf(kNewUnit), module);
+    EXPECT_TRUE(FSite.Deleted.empty());
+  }
 }
 
 // The in-memory host seen through a host whose reader of one file fails after

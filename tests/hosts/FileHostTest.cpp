@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -90,6 +91,49 @@ TEST_F(TFileHostTest, ListsThePasUnitsOfItsFolder) {
   EXPECT_EQ(host.Folder(), FFolder.string());
   EXPECT_EQ(host.UnitFiles(), (std::vector<std::string>{PathOf("Main.pas"), PathOf("unit1.PAS")}));
   EXPECT_THROW(TFileHost(PathOf("missing/")), TError);
+}
+
+// Unit names that stand for no regular file are listed apart, never opened: a
+// FIFO would block the opening process.
+TEST_F(TFileHostTest, SkipsUnitNamesThatAreNoRegularFile) {
+  Write("Main.pas", "unit Main;");
+  fs::create_symlink(PathOf("Main.pas"), PathOf("Link.pas"));
+  ASSERT_EQ(::mkfifo(PathOf("Fifo.pas").c_str(), 0644), 0);
+  fs::create_directory(PathOf("Folder.pp"));
+  fs::create_symlink(PathOf("Gone.pas"), PathOf("Dangling.pas"));
+  TFileHost host(FFolder.string());
+  EXPECT_EQ(host.UnitFiles(), (std::vector<std::string>{PathOf("Link.pas"), PathOf("Main.pas")}));
+  std::vector<std::string> skipped;
+  for (const TFileHost::TSkipped& file : host.SkippedFiles())
+    skipped.push_back(std::string(fs::path(file.FileName).filename()) + ": " + file.Kind);
+  EXPECT_EQ(skipped, (std::vector<std::string>{"Dangling.pas: a link to nothing",
+                                               "Fifo.pas: a FIFO", "Folder.pp: a folder"}));
+  EXPECT_EQ(host.ToolServices()->GetModuleInterface(PathOf("Fifo.pas")), nullptr);
+}
+
+// On a file system where letter case matters, a name finds its own file; one
+// of another case finds a file only when none has that very name.
+TEST_F(TFileHostTest, ANameFindsItsOwnFileFirst) {
+  Write("A.pas", "upper");
+  Write("a.pas", "lower");
+  Write("B.pas", "only");
+  TFileHost host(FFolder.string());
+  const struct {
+    const char* Asked;
+    const char* Text;
+  } cases[] = {{"A.pas", "upper"}, {"a.pas", "lower"}, {"b.PAS", "only"}};
+  for (const auto& c : cases) {
+    TInterfacePtr<TIModuleInterface> module(
+        host.ToolServices()->GetModuleInterface(PathOf(c.Asked)));
+    ASSERT_TRUE(module) << c.Asked;
+    TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
+    EXPECT_EQ(TextOf(*editor), c.Text) << c.Asked;
+  }
+  Replace(*host.ToolServices(), PathOf("A.pas"), "changed");
+  std::string error;
+  ASSERT_TRUE(host.Commit(&error)) << error;
+  EXPECT_EQ(Read("A.pas"), "changed");
+  EXPECT_EQ(Read("a.pas"), "lower");
 }
 
 // Drafts kept in unnamed files and in named ones give the same results and
@@ -361,7 +405,7 @@ TEST_F(TFileHostTest, AWriterWhoseFileShrinksChangesNothing) {
   EXPECT_TRUE(host.PendingChanges().empty());
 }
 
-TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {
+TEST_F(TFileHostTest, TheFolderLockExcludesASecondHolder) {
   auto tryLock = [&] {
     const int fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY);
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
@@ -369,7 +413,7 @@ TEST_F(TFileHostTest, TheProjectLockExcludesASecondHolder) {
     return locked;
   };
   {
-    TProjectLock lock(FFolder.string());
+    TFolderLock lock(FFolder.string(), 0);
     EXPECT_FALSE(tryLock());
   }
   EXPECT_TRUE(tryLock());

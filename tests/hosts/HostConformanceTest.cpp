@@ -323,6 +323,9 @@ const TNameRow kNameRows[] = {
     {"TakenInAnyLetterCase", {"unit1.PAS", "UNIT2.pas"}, {}, "Unit3"},
     {"TheFirstGapIsTaken", {"Unit1.pas", "Unit3.pas"}, {}, "Unit2"},
     {"AFileOnDiskIsTaken", {"Main.pas"}, {"Unit1.pas"}, "Unit2"},
+    // UnitN.pp is unit UnitN: a UnitN.pas beside it would clash.
+    {"APpUnitTakesItsNumber", {"Unit1.pp", "unit2.PP"}, {}, "Unit3"},
+    {"APpFileOnDiskTakesItsNumber", {"Main.pas"}, {"Unit1.pp"}, "Unit2"},
 };
 
 void PrintTo(const TNameRow& row, std::ostream* os) {

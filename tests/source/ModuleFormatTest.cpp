@@ -46,6 +46,26 @@ const ModuleOfCase kModuleOf[] = {
     {"missing space", "Commenting File:[A.pas]", "A.pas", false},
 };
 
+// What tells a left-over module from a live one: whether the unit holds a
+// marker at all.
+TEST(ModuleFormatTest, HoldsMarkerFindsAMarkerAnywhere) {
+  const struct {
+    const char* Text;
+    bool Holds;
+  } cases[] = {
+      {"", false},
+      {"begin {#1} end.", true},
+      {"{ main } begin end.", false},
+      {"{#} {#x} {#12 } #1}", false},
+      {"text ending in {#", false},
+      {"writeln('{#7}');", true},  // in a literal too: an edited unit may be odd
+      {"{{#42}", true},
+      {"{#99999999999}", false},  // more than a number may be
+      {"{#2147483647}", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HoldsMarker(c.Text), c.Holds) << c.Text;
+}
+
 TEST(ModuleFormatTest, IsModuleOfComparesTheRecordedName) {
   for (const ModuleOfCase& c : kModuleOf) {
     TSourceClass processor;

@@ -16,8 +16,10 @@ std::string UnitIdentOf(std::string_view fileName) {
 void NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken,
                         std::string& unitIdent, std::string& fileName) {
   for (int n = 1;; ++n) {
-    std::string candidate = std::string(folder) + "Unit" + std::to_string(n) + ".pas";
-    if (!taken(candidate)) {
+    const std::string base = std::string(folder) + "Unit" + std::to_string(n);
+    std::string candidate = base + ".pas";
+    // A unit UnitN.pp would share the new unit's identifier.
+    if (!taken(candidate) && !taken(base + ".pp")) {
       unitIdent = "Unit" + std::to_string(n);
       fileName = std::move(candidate);
       return;

@@ -19,7 +19,8 @@ std::string UnitIdentOf(std::string_view fileName);
 using TNameTakenProc = std::function<bool(const std::string& fileName)>;
 
 // Fills in, as GetNewModuleName does, the first "UnitN.pas" (N = 1, 2, ...)
-// that `taken` does not claim and its unit identifier UnitN. `folder` is put
+// that `taken` does not claim, nor "UnitN.pp" (a unit of the same
+// identifier), and its unit identifier UnitN. `folder` is put
 // before the name as it stands, so it ends with a separator.
 void NextFreeModuleName(std::string_view folder, const TNameTakenProc& taken,
                         std::string& unitIdent, std::string& fileName);

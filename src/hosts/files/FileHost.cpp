@@ -3,17 +3,22 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -72,12 +77,42 @@ bool WriteAll(int fd, const char* data, size_t count) {
   return true;
 }
 
-void FlushFolder(const std::string& folder) {
+// False with errno set when the folder cannot be opened or flushed: then a
+// rename into it may not survive a crash, and nothing that relies on it may
+// follow.
+bool FlushFolder(const std::string& folder) {
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  if (dir < 0) return false;
+  const bool flushed = ::fsync(dir) == 0;
+  const int saved = errno;
+  ::close(dir);
+  errno = saved;
+  return flushed;
+}
+
+// Opens `fileName` for reading only if it is a regular file (or a link to
+// one): a FIFO or a device would block in open() or read(), a folder reads
+// nothing. -1 with errno set (EINVAL for a file that is not regular) otherwise.
+int OpenRegularFile(const std::string& fileName) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
   }
+  return fd;
+}
+
+// The file a name stands for: a symbolic link's target (so that it, not the
+// link, is replaced), else the name itself.
+std::string TargetOf(const std::string& fileName) {
+  char* real = ::realpath(fileName.c_str(), nullptr);
+  if (!real) return fileName;
+  std::string target(real);
+  std::free(real);
+  return target;
 }
 
 std::string FolderOf(const std::string& fileName) {
@@ -101,12 +136,21 @@ class TDraft {
 
   // A new, empty draft for `fileName`; null with `error` set when the folder
   // takes no file.
-  static std::unique_ptr<TDraft> Open(const std::string& fileName, bool unnamed,
+  static std::unique_ptr<TDraft> Open(const std::string& fileName, TFileHost::TDrafts kind,
                                       std::string& error) {
     std::unique_ptr<TDraft> draft(new TDraft(fileName));
+    if (kind == TFileHost::dsMemory) {
+      draft->FDescriptor = ::memfd_create("scrivlock-draft", MFD_CLOEXEC);
+      if (draft->FDescriptor < 0) {
+        error = SystemError("cannot make a draft of", fileName);
+        return nullptr;
+      }
+      draft->FInMemory = true;
+      return draft;
+    }
     const std::string folder = FolderOf(fileName);
 #ifdef O_TMPFILE
-    if (unnamed) {
+    if (kind == TFileHost::dsUnnamed) {
       draft->FDescriptor = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
       // Commit names the file through /proc; without it, a named file is used.
       if (draft->FDescriptor >= 0 && ::access(draft->ProcName().c_str(), F_OK) != 0) {
@@ -218,9 +262,20 @@ class TDraft {
   // new file never replaces one that appeared meanwhile; a rewritten one, with
   // the old one's permissions, replaces it at once), then the folder flushed.
   bool Place(bool isNew, std::string& error) {
+    if (FInMemory) {
+      error = "a dry run writes nothing: " + FFileName;
+      return false;
+    }
     if (!isNew) {
       struct stat old {};
-      if (::stat(FFileName.c_str(), &old) == 0) ::fchmod(FDescriptor, old.st_mode & 07777);
+      if (::stat(FFileName.c_str(), &old) == 0) {
+        // Owner and group first: a change of owner clears the set-id bits.
+        // The system lets only some processes give a file away; where it does
+        // not, the group alone may still be kept.
+        if (::fchown(FDescriptor, old.st_uid, old.st_gid) != 0)
+          (void)::fchown(FDescriptor, static_cast<uid_t>(-1), old.st_gid);
+        ::fchmod(FDescriptor, old.st_mode & 07777);
+      }
     }
     if (::fsync(FDescriptor) != 0) return Fail("cannot flush the new text of", error);
     if (isNew) {
@@ -245,7 +300,10 @@ class TDraft {
       }
       FTempName.clear();
     }
-    FlushFolder(FolderOf(FFileName));
+    if (!FlushFolder(FolderOf(FFileName))) {
+      error = SystemError("cannot flush the folder of", FFileName);
+      return false;
+    }
     return true;
   }
 
@@ -287,6 +345,7 @@ class TDraft {
   std::string FFileName;
   std::string FTempName;  // the draft's name; empty while it has none
   int FDescriptor = -1;
+  bool FInMemory = false;  // a dry run's: never placed
   size_t FSize = 0;
   std::string FPending;  // small appends, written together
 };
@@ -306,9 +365,13 @@ using TFileBufferPtr = std::shared_ptr<TFileBuffer>;
 
 struct TFileHost::TState {
   std::string Folder;
-  bool UnnamedDrafts = true;
-  std::map<std::string, TFileBufferPtr> Buffers;  // by UpperCase(full name)
-  std::vector<TFileBufferPtr> Units;              // listed .pas files, then created ones
+  TDrafts Drafts = dsUnnamed;
+  // By full name exactly: on a file system where letter case matters,
+  // A.pas and a.pas are two files.
+  std::map<std::string, TFileBufferPtr> Buffers;
+  std::vector<TFileBufferPtr> Units;  // listed unit files, then created ones
+  std::vector<TSkipped> Skipped;      // unit names that are no regular file
+  std::vector<std::string> Claimed;   // names taken by earlier steps of a dry run
   std::vector<std::string> Deletions;
   std::vector<TIAddInNotifier*> AddIns;
   std::unique_ptr<TIToolServices, void (*)(TIToolServices*)> Services{nullptr, nullptr};
@@ -316,23 +379,38 @@ struct TFileHost::TState {
   int Live = 0;
   std::map<std::string, std::string> ProjectOptions;
 
-  TFileBufferPtr Find(std::string_view fileName) const {
-    auto it = Buffers.find(UpperCase(fileName));
-    return it == Buffers.end() ? nullptr : it->second;
+  // The buffer of exactly that name; failing that, the one name that matches
+  // it regardless of letter case (as a user may type it).
+  TFileBufferPtr Find(const std::string& fileName) const {
+    if (auto it = Buffers.find(fileName); it != Buffers.end()) return it->second;
+    if (ExistsOnDisk(fileName)) return nullptr;  // a file of its own
+    return FindAnyCase(fileName);
+  }
+  TFileBufferPtr FindAnyCase(std::string_view fileName) const {
+    for (const auto& [name, buffer] : Buffers) {
+      if (SameText(name, fileName)) return buffer;
+    }
+    return nullptr;
   }
   TFileBufferPtr Add(const std::string& fileName) {
     auto buffer = std::make_shared<TFileBuffer>();
     buffer->FileName = fileName;
-    Buffers[UpperCase(fileName)] = buffer;
+    Buffers[fileName] = buffer;
     return buffer;
   }
-  bool Taken(const std::string& fileName) const { return Find(fileName) || ExistsOnDisk(fileName); }
+  // In any letter case: a new unit's name must not clash with one that only
+  // differs in case, where the file system ignores case or the user does.
+  bool Taken(const std::string& fileName) const {
+    return FindAnyCase(fileName) || ExistsOnDisk(fileName) ||
+           std::any_of(Claimed.begin(), Claimed.end(),
+                       [&](const std::string& name) { return SameText(name, fileName); });
+  }
   void Failed(const std::string& error) {
     if (WriteError.empty()) WriteError = error;
   }
   TDraftPtr OpenDraft(const std::string& fileName) {
     std::string error;
-    std::unique_ptr<TDraft> draft = TDraft::Open(fileName, UnnamedDrafts, error);
+    std::unique_ptr<TDraft> draft = TDraft::Open(fileName, Drafts, error);
     if (!draft) Failed(error);
     return draft;
   }
@@ -411,7 +489,7 @@ class TFileReader : public TCounted<TIEditReader> {
 
  private:
   bool OpenFile() {
-    if (FDescriptor < 0) FDescriptor = ::open(FBuffer->FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FDescriptor < 0) FDescriptor = OpenRegularFile(FBuffer->FileName);
     return FDescriptor >= 0;
   }
 
@@ -440,7 +518,7 @@ class TOriginalText {
       FSize = FDraft->Size();
       return true;
     }
-    FDescriptor = ::open(buffer.FileName.c_str(), O_RDONLY | O_CLOEXEC);
+    FDescriptor = OpenRegularFile(buffer.FileName);
     struct stat info {};
     if (FDescriptor < 0 || ::fstat(FDescriptor, &info) != 0) return false;
     FSize = static_cast<size_t>(info.st_size);
@@ -529,7 +607,9 @@ class TFileEditor : public TCounted<TIEditorInterface> {
     if (FBuffer->WriterAlive) return nullptr;
     TOriginalText original;
     if (!original.Open(*FBuffer)) return nullptr;
-    TDraftPtr draft = FState.OpenDraft(FBuffer->FileName);
+    // Beside the file itself, where it is a link's target: the draft replaces
+    // the target and the link stays.
+    TDraftPtr draft = FState.OpenDraft(TargetOf(FBuffer->FileName));
     if (!draft) return nullptr;
     return new TFileWriter(FState, FBuffer, std::move(original), std::move(draft));
   }
@@ -675,10 +755,23 @@ std::string TFileHost::ProjectFolderOf(const std::string& path) {
   return folder;
 }
 
+namespace {
+
+// What a unit name stands for when it is no regular file.
+const char* KindOf(const struct stat& info) {
+  if (S_ISDIR(info.st_mode)) return "a folder";
+  if (S_ISFIFO(info.st_mode)) return "a FIFO";
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device";
+  if (S_ISSOCK(info.st_mode)) return "a socket";
+  return "not a regular file";
+}
+
+}  // namespace
+
 TFileHost::TFileHost(const std::string& projectPath, TDrafts drafts)
     : FState(std::make_unique<TState>()) {
   FState->Folder = ProjectFolderOf(projectPath);
-  FState->UnnamedDrafts = drafts == dsUnnamed;
+  FState->Drafts = drafts;
   FState->Services = {new TFileServices(*FState), &TFileServices::Free};
   DIR* dir = ::opendir(FState->Folder.c_str());
   if (!dir) throw TError(SystemError("cannot read folder", FState->Folder));
@@ -686,13 +779,24 @@ TFileHost::TFileHost(const std::string& projectPath, TDrafts drafts)
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name(entry->d_name);
     if (name.empty() || name.front() == '.' || !IsUnitFileName(name)) continue;
-    if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) continue;
     names.emplace_back(name);
   }
   ::closedir(dir);
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names)
-    FState->Units.push_back(FState->Add(FState->Folder + "/" + name));
+  for (const std::string& name : names) {
+    const std::string fileName = FState->Folder + "/" + name;
+    // Looked at without opening it: opening a FIFO or a device can block.
+    struct stat info {};
+    if (::stat(fileName.c_str(), &info) != 0) {
+      FState->Skipped.push_back({fileName, ::lstat(fileName.c_str(), &info) == 0
+                                               ? "a link to nothing"
+                                               : std::strerror(errno)});
+    } else if (!S_ISREG(info.st_mode)) {
+      FState->Skipped.push_back({fileName, KindOf(info)});
+    } else {
+      FState->Units.push_back(FState->Add(fileName));
+    }
+  }
 }
 
 TFileHost::~TFileHost() = default;
@@ -739,7 +843,10 @@ bool TFileHost::Commit(std::string* error) {
         if (error) *error = SystemError("cannot delete", change.FileName);
         return false;
       }
-      FlushFolder(FolderOf(change.FileName));
+      if (!FlushFolder(FolderOf(change.FileName))) {
+        if (error) *error = SystemError("cannot flush the folder of", change.FileName);
+        return false;
+      }
       continue;
     }
     TFileBufferPtr buffer = FState->Find(change.FileName);
@@ -766,18 +873,93 @@ int TFileHost::LiveInterfaces() const {
   return FState->Live;
 }
 
-TProjectLock::TProjectLock(const std::string& folder) {
+const std::vector<TFileHost::TSkipped>& TFileHost::SkippedFiles() const {
+  return FState->Skipped;
+}
+
+void TFileHost::ClaimName(const std::string& fileName) {
+  FState->Claimed.push_back(fileName);
+}
+
+namespace {
+
+// The process number in a draft's name (TDraft::TempNameFor):
+// ".<file>.scrivlock-<pid>[-<serial>].tmp"; 0 when `name` is none.
+pid_t DraftOwner(std::string_view name) {
+  static constexpr std::string_view kMark = ".scrivlock-", kEnd = ".tmp";
+  if (name.size() < 2 || name.front() != '.' || name.size() < kEnd.size() ||
+      name.substr(name.size() - kEnd.size()) != kEnd) {
+    return 0;
+  }
+  const size_t mark = name.rfind(kMark);
+  if (mark == std::string_view::npos || mark == 0) return 0;
+  std::string_view rest = name.substr(mark + kMark.size());
+  rest.remove_suffix(kEnd.size());
+  const std::string_view pid = rest.substr(0, rest.find('-'));
+  const std::string_view serial =
+      pid.size() < rest.size() ? rest.substr(pid.size() + 1) : std::string_view("0");
+  auto allDigits = [](std::string_view digits) {
+    return !digits.empty() && digits.size() <= 9 &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!allDigits(pid) || !allDigits(serial)) return 0;
+  return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+}  // namespace
+
+std::vector<std::string> TFileHost::RemoveLeftovers(const std::string& folder) {
+  std::vector<std::string> removed;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return removed;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t owner = DraftOwner(entry->d_name);
+    // Only a process that is gone: a live one may be writing it now.
+    if (owner > 0 && owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH)
+      names.emplace_back(entry->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : names) {
+    const std::string fileName = folder + "/" + name;
+    struct stat info {};
+    if (::lstat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::unlink(fileName.c_str()) == 0) {
+      removed.push_back(fileName);
+    }
+  }
+  return removed;
+}
+
+TFolderLock::TFolderLock(const std::string& folder, double timeoutSeconds,
+                         const std::function<void()>& onWait) {
   FDescriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (FDescriptor < 0) throw TError(SystemError("cannot open folder", folder));
-  while (::flock(FDescriptor, LOCK_EX) != 0) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  bool waiting = false;
+  while (::flock(FDescriptor, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    const std::string message = SystemError("cannot lock folder", folder);
-    ::close(FDescriptor);
-    throw TError(message);
+    if (errno != EWOULDBLOCK) {
+      const std::string message = SystemError("cannot lock folder", folder);
+      ::close(FDescriptor);
+      throw TError(message);
+    }
+    if (!waiting && onWait) onWait();
+    waiting = true;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::close(FDescriptor);
+      throw TLockTimeout(folder);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
-TProjectLock::~TProjectLock() {
+TLockTimeout::TLockTimeout(const std::string& folder)
+    : TError("gave up waiting for folder " + folder + ": another process still holds its lock"),
+      Folder(folder) {}
+
+TFolderLock::~TFolderLock() {
   if (FDescriptor >= 0) ::close(FDescriptor);
 }
 

@@ -1,15 +1,22 @@
 // TFileHost: a host over a folder of files, behind the scrivlock command-line
 // tool. The project is a folder (given as the folder, or as a .dpr or .lpr file
-// in it); its units are the folder's ".pas" files. A buffer is a file's bytes,
-// read only as far as a reader asks for them. No file changes while a command
-// runs: the text a writer makes goes straight into a draft, a temporary file in
-// the file's folder (without a name where the system allows it, so that a
-// process that dies leaves nothing behind), and Commit puts the drafts in
-// place, safely:
+// in it); its units are the folder's unit files (".pas" and ".pp" in any letter
+// case, see IsUnitFileName) that are regular files or links to one; a unit name
+// that stands for a folder, a FIFO or a device is skipped, never opened (an
+// open could block). A buffer is a file's bytes, read only as far as a reader
+// asks for them. Names are the file system's: A.pas and a.pas are two files,
+// and a name that matches no file exactly finds one that differs in letter
+// case only. No file changes while a command runs: the text a writer makes
+// goes straight into a draft, a temporary file in the folder of the file it
+// replaces (without a name where the system allows it, so that a process that
+// dies leaves nothing behind), and Commit puts the drafts in place, safely:
 //
 //   - every draft is flushed to disk, then renamed over the old file (a new
 //     file never replaces one that appeared meanwhile), and the folder is
-//     flushed;
+//     flushed; a folder that cannot be flushed fails the Commit there;
+//   - a rewritten file keeps its mode bits, and its owner and group where the
+//     process may give them; a symbolic link stays a link, and its target is
+//     rewritten;
 //   - new files first, rewritten files next, deletions last: the commenting
 //     module is on disk before its unit loses its comments (Uncomment), and the
 //     restored unit is on disk before the module's file goes (Re-Comment).
@@ -20,14 +27,16 @@
 // New units are named as an IDE names them: the first UnitN.pas (N = 1, 2, ...)
 // not taken in the folder, in any letter case; its unit identifier is UnitN.
 //
-// TProjectLock keeps two processes from working on one project at once.
+// TFolderLock keeps two processes from writing in one folder at once.
 // Not thread-safe; one command at a time.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "hostintf/ToolIntf.h"
 
 namespace scrivlock::hosts {
@@ -44,8 +53,9 @@ class TFileHost {
   // project. The folder is listed at once. Throws TError when it is not a
   // readable folder.
   // Where drafts are kept: in unnamed files where the system allows it, else
-  // in named ones; or always in named ones.
-  enum TDrafts { dsUnnamed, dsNamed };
+  // in named ones; or always in named ones; or in memory only, for a dry run
+  // that must write nothing (such drafts are never committed).
+  enum TDrafts { dsUnnamed, dsNamed, dsMemory };
   explicit TFileHost(const std::string& projectPath, TDrafts drafts = dsUnnamed);
   ~TFileHost();
   TFileHost(const TFileHost&) = delete;
@@ -61,9 +71,25 @@ class TFileHost {
   hostintf::TIToolServices* ToolServices();
   // The project folder, absolute, without a trailing separator.
   const std::string& Folder() const;
-  // The project's ".pas" files (any letter case), full names, sorted by name;
-  // new units created by a command come last.
+  // The project's unit files, full names, sorted by name; new units created
+  // by a command come last.
   std::vector<std::string> UnitFiles() const;
+  // The folder's unit names that are no regular file, sorted by name, with
+  // what each is ("a folder", "a FIFO", "a device", ...).
+  struct TSkipped {
+    std::string FileName;
+    std::string Kind;
+  };
+  const std::vector<TSkipped>& SkippedFiles() const;
+
+  // Takes `fileName` for a new unit's name, as if it existed: a dry run over
+  // several units names their modules in sequence.
+  void ClaimName(const std::string& fileName);
+
+  // Removes the temporary files that runs of this tool left in `folder` when
+  // they died (their names carry the process number; only those of processes
+  // that no longer exist go). Returns their full names.
+  static std::vector<std::string> RemoveLeftovers(const std::string& folder);
 
   // Deletion of a file at Commit, after every write.
   void ScheduleDelete(const std::string& fileName);
@@ -91,15 +117,26 @@ class TFileHost {
   std::unique_ptr<TState> FState;
 };
 
-// An advisory lock (flock) on a project folder, held for the object's life.
-// Blocks while another process holds it.
-class TProjectLock {
+// Gave up waiting for a folder's lock.
+class TLockTimeout : public TError {
  public:
-  // Throws TError when the folder cannot be opened or locked.
-  explicit TProjectLock(const std::string& folder);
-  ~TProjectLock();
-  TProjectLock(const TProjectLock&) = delete;
-  TProjectLock& operator=(const TProjectLock&) = delete;
+  explicit TLockTimeout(const std::string& folder);
+  std::string Folder;
+};
+
+// An advisory lock (flock) on a folder whose files a process writes, held for
+// the object's life. Runs that write in several folders take their locks in
+// one order (sorted by name), so that two of them cannot wait on each other.
+class TFolderLock {
+ public:
+  // Waits while another process holds the lock, calling `onWait` once when it
+  // starts to, and throws TLockTimeout after `timeoutSeconds`. Throws TError
+  // when the folder cannot be opened or locked.
+  TFolderLock(const std::string& folder, double timeoutSeconds,
+              const std::function<void()>& onWait = {});
+  ~TFolderLock();
+  TFolderLock(const TFolderLock&) = delete;
+  TFolderLock& operator=(const TFolderLock&) = delete;
 
  private:
   int FDescriptor = -1;
