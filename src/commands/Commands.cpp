@@ -442,9 +442,15 @@ void RefuseStaleModule(const std::string& unitFile, const TByteStream& unit,
   }
 }
 
-// Returns a warning for the user when the project will not build while the
-// unit is uncommented; empty when it will.
-std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
+// What the user is told when the project will not build while the unit is
+// uncommented: about the place of the marker that stands for the comment that
+// causes it.
+struct TWarning {
+  std::string Message;
+  std::optional<TTextPlace> Place;
+};
+
+std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string& unitFile) {
   std::string moduleFile;
   if (FindCommentingModules(unitFile, units, moduleFile) >= 1) {
     if (!moduleFile.empty()) {
@@ -510,7 +516,15 @@ std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
   if (!ModuleBufferHolds(unitFile, stripped.View())) {
     throw TRefusal{MsgUnitNotStripped(unitFile, createdFile)};
   }
-  return skip.Found ? MsgModuleNotSkippable(unitFile, createdFile, skip.Entry) : std::string();
+  if (!skip.Found) return std::nullopt;
+  TWarning warning{MsgModuleNotSkippable(unitFile, createdFile, skip.Entry), std::nullopt};
+  if (skip.Entry > 0) {
+    const std::string marker = "{#" + std::to_string(skip.Entry) + "}";
+    if (const size_t at = stripped.View().find(marker); at != std::string_view::npos) {
+      warning.Place = PlaceIn(unitFile, stripped.View(), static_cast<int64_t>(at));
+    }
+  }
+  return warning;
 }
 
 // Whether the stop is at a marker of the unit (its Offset), rather than about
@@ -632,9 +646,15 @@ bool UnCommentUnit(TCommandSite& site, const TUnitFileList& units, const std::st
   // `unitFileArg` lives in.
   const std::string unitFile = unitFileArg;
   const TButtonsDisabled disabled(site, cbReComment, cbUnComment);
-  std::string warning;
+  std::optional<TWarning> warning;
   const bool done = RunCommand(site, [&] { warning = UnComment(units, unitFile); });
-  if (done && !warning.empty()) site.ShowMessage(warning);
+  if (done && warning) {
+    if (warning->Place) {
+      site.ShowMessageAt(warning->Message, *warning->Place);
+    } else {
+      site.ShowMessage(warning->Message);
+    }
+  }
   return done;
 }
 

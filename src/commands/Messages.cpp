@@ -151,8 +151,8 @@ std::string MsgPassedOverDeleted(std::string_view fileName) {
 }
 
 std::string MsgAt(std::string_view fileName, int64_t line, int64_t column, std::string_view text) {
-  return Concat(
-      {fileName, "(", std::to_string(line), ",", std::to_string(column), ") Error: ", text});
+  const std::string_view severity = text.starts_with("Warning") ? ") Warning: " : ") Error: ";
+  return Concat({fileName, "(", std::to_string(line), ",", std::to_string(column), severity, text});
 }
 
 }  // namespace scrivlock::commands

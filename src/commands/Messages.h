@@ -91,7 +91,8 @@ std::string MsgPassedOverDeleted(std::string_view fileName);
 
 // A message about a place in a file, as Free Pascal gives its messages, so
 // that editors (Lazarus, Vim's quickfix, Emacs) can jump to it:
-// "Unit1.pas(12,5) Error: " + `text`. `line` and `column` count from 1.
+// "Unit1.pas(12,5) Error: " + `text` ("Warning: " for a text that begins
+// with "Warning"). `line` and `column` count from 1.
 std::string MsgAt(std::string_view fileName, int64_t line, int64_t column, std::string_view text);
 
 }  // namespace scrivlock::commands

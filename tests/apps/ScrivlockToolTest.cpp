@@ -547,3 +547,48 @@ TEST_F(TScrivlockToolTest, AWrongCommandLineIsAnErrorAndChangesNoFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// How a Free Pascal unit is read: the unit's own mode, a Lazarus project's,
+// or the command line's choice; line comments keep their line breaks unless
+// told not to.
+TEST_F(TScrivlockToolTest, ReadsCommentsAsTheUnitTheProjectOrTheCommandLineSays) {
+  const std::string unit = "unit Nest;\n{ a { b } c }\nx // d\nend.\n";
+  const std::string objfpc = "unit Nest;\n{$mode objfpc}\n{ a { b } c }\nend.\n";
+  struct {
+    const char* name;
+    std::string arguments, prefix, text, stripped;
+  } cases[] = {
+      {"no mode: fpc, lines kept", "", "", unit, "unit Nest;\n{#1}\nx {#2}\nend.\n{#3}"},
+      {"the unit's mode", "--dialect auto", "", objfpc,
+       "unit Nest;\n{$mode objfpc}\n{#1}\nend.\n{#2}"},
+      {"a Lazarus project's mode", "", "echo '<SyntaxMode Value=\"Delphi\"/>' >p.lpi && ", unit,
+       "unit Nest;\n{#1} c }\nx {#2}\nend.\n{#3}"},
+      {"delphi chosen, lines not kept", "--dialect delphi --no-keep-lines", "", unit,
+       "unit Nest;\n{#1} c }\nx {#2}end.\n{#3}"},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(FDemo / "Nest.pas", std::ios::binary) << c.text;
+    const TRun run = Run(c.arguments + " uncomment Nest.pas", c.prefix);
+    EXPECT_EQ(run.ExitCode, 0) << c.name << ": " << run.Err;
+    EXPECT_EQ(ReadFile(FDemo / "Nest.pas"), c.stripped) << c.name;
+    EXPECT_EQ(Run("recomment Nest.pas").ExitCode, 0) << c.name;
+    EXPECT_EQ(ReadFile(FDemo / "Nest.pas"), c.text) << c.name;
+    fs::remove(FDemo / "p.lpi");
+  }
+  EXPECT_EQ(Run("--dialect tp uncomment Nest.pas").ExitCode, 2);
+}
+
+TEST_F(TScrivlockToolTest, UncommentSaysWhereTheModuleCannotBeSkipped) {
+  std::ofstream(FDemo / "Old.pas", std::ios::binary)
+      << "unit Old;\r\nx := 1;\r\n  (* was:\r\n  { y := 2;\r\n  *)\r\nend.";
+  const TRun run = Run("uncomment Old.pas");
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_NE(run.Err.find(FDemo.string() + "/Old.pas(3,3) Warning: Warning. Unit "),
+            std::string::npos)
+      << run.Err;
+  EXPECT_NE(run.Err.find("{#1}"), std::string::npos) << run.Err;
+}
+
+}  // namespace

@@ -819,6 +819,8 @@ TEST_F(TCommandsTest, UncommentWarnsOfAModuleTheCompilerCannotSkip) {
   ASSERT_TRUE(UnCommentUnit(FSite, FUnits, kMain));
   ASSERT_EQ(FSite.Messages.size(), 1u);
   EXPECT_EQ(FSite.Messages.front(), MsgModuleNotSkippable(kMain, kNewUnit, 1));
+  // The place of its marker in the stripped unit.
+  EXPECT_EQ(FSite.Places, std::vector<std::string>{kMain + "(2,1)"});
   EXPECT_NE(FSite.Messages.front().find("{#1}"), std::string::npos);
   EXPECT_TRUE(IsModuleOf(kNewUnit, "Main.pas"));
 }
