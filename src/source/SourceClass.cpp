@@ -131,58 +131,119 @@ class TEntryWriter {
   int64_t FNextWidth = 10;  // the first number with one digit more
 };
 
-// Whether "asm", in any letter case, stands anywhere in [p, end): only a unit
-// that holds it can hold an assembler block.
-inline bool MayHoldAsm(const char* p, const char* end) {
-  const auto at = [](const char* q) {
-    return ((q[0] | 0x20) == 'a') & ((q[1] | 0x20) == 's') & ((q[2] | 0x20) == 'm');
-  };
-  // Whole blocks with no early exit, which the compiler turns into vector code.
-  for (; end - p >= 66; p += 64) {
-    bool any = false;
-    for (int i = 0; i < 64; ++i) any |= at(p + i);
-    if (any) return true;
-  }
+// The first place in [p, end) where the letters A, B, C (lower case) stand
+// in a row, in any letter case; `end` when there is none.
+template <char A, char B, char C>
+const char* FindLettersSlowly(const char* p, const char* end) {
   for (; end - p >= 3; ++p) {
-    if (at(p)) return true;
+    if (((p[0] | 0x20) == A) & ((p[1] | 0x20) == B) & ((p[2] | 0x20) == C)) return p;
   }
-  return false;
+  return end;
+}
+
+#if defined(SCRIVLOCK_X86)
+// Letters OR 0x20 are lower case; other bytes may come to match only where
+// they stand for no letter, which three bytes in a row rule out here.
+template <char A, char B, char C>
+const char* FindLettersSse2(const char* p, const char* end) {
+  const __m128i lower = _mm_set1_epi8(0x20);
+  const auto at = [&](const char* q, char letter) {
+    const __m128i v = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), lower);
+    return _mm_cmpeq_epi8(v, _mm_set1_epi8(letter));
+  };
+  for (; end - p >= 18; p += 16) {
+    const __m128i hits = _mm_and_si128(_mm_and_si128(at(p, A), at(p + 1, B)), at(p + 2, C));
+    if (const int mask = _mm_movemask_epi8(hits))
+      return p + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+  return FindLettersSlowly<A, B, C>(p, end);
+}
+
+template <char A, char B, char C>
+__attribute__((target("avx2"))) const char* FindLettersAvx2(const char* p, const char* end) {
+  const __m256i lower = _mm256_set1_epi8(0x20);
+  const auto at = [&](const char* q, char letter) __attribute__((target("avx2"))) {
+    const __m256i v =
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)), lower);
+    return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(letter));
+  };
+  for (; end - p >= 34; p += 32) {
+    const __m256i hits = _mm256_and_si256(_mm256_and_si256(at(p, A), at(p + 1, B)), at(p + 2, C));
+    if (const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hits))) {
+      return p + __builtin_ctz(mask);
+    }
+  }
+  return FindLettersSse2<A, B, C>(p, end);
+}
+#endif
+
+// The first place in [p, end) where the letters A, B, C (lower case) stand
+// in a row, in any letter case; `end` when there is none.
+template <char A, char B, char C>
+const char* FindLetters(const char* p, const char* end) {
+#if defined(SCRIVLOCK_X86)
+  switch (scan::VectorSet()) {
+    case scan::vsAvx2:
+      return FindLettersAvx2<A, B, C>(p, end);
+    case scan::vsSse2:
+      return FindLettersSse2<A, B, C>(p, end);
+    default:
+      break;
+  }
+#endif
+  return FindLettersSlowly<A, B, C>(p, end);
 }
 
 // The assembler blocks of a unit, found as the compiler finds them: the word
-// "asm" in code opens one, the word "end" closes it. It is fed the code
-// between the scan's stops, never a literal or a comment.
+// "asm" in code opens one, the word "end" closes it. It is fed the text
+// between the scan's stops, which is code and whole literals, in order. The
+// word it looks for next is found once ahead through the whole text, so that
+// the many runs before it cost nothing; only a unit that holds the letters
+// "asm" at all needs it (Any).
 class TAsmBlocks {
  public:
-  explicit TAsmBlocks(const char* begin) : FBegin(begin) {}
+  TAsmBlocks(const char* begin, const char* end)
+      : FBegin(begin), FEnd(end), FNext(FindLetters<'a', 's', 'm'>(begin, end)) {}
 
+  bool Any() const { return FNext != FEnd; }
+
+  // [p, end) begins in code.
   void Feed(const char* p, const char* end) {
-    while (p < end) {
-      if (!IsWordStart(*p)) {
-        ++p;
+    const char* counted = p;  // the quotes before it are counted
+    bool literal = false;
+    for (;;) {
+      if (FNext < p) FNext = FindNext(p);  // the last one found stood in a comment
+      if (FNext >= end) return;
+      const char* word = FNext;
+      FNext = FindNext(word + 1);
+      // "&asm" is an identifier, "@end" and ".end" labels, "$ABend" a number;
+      // a run ends at a byte that is no letter.
+      if ((word > FBegin && IsPrefix(word[-1])) || (word + 3 < end && IsWordChar(word[3]))) {
         continue;
       }
-      const char* word = p;
-      while (p < end && IsWordChar(*p)) ++p;
-      // "&asm" is an identifier, "@end" and ".end" labels, "$ABend" a number.
-      if (p - word != 3 || (word > FBegin && IsPrefix(word[-1]))) continue;
-      const char* keyword = FInside ? "end" : "asm";
-      if ((word[0] | 0x20) == keyword[0] && (word[1] | 0x20) == keyword[1] &&
-          (word[2] | 0x20) == keyword[2]) {
-        FInside = !FInside;
-      }
+      for (; counted < word; ++counted) literal ^= *counted == '\'';
+      if (literal) continue;
+      FInside = !FInside;
+      FNext = FindNext(word + 3);
     }
   }
   bool Inside() const { return FInside; }
 
  private:
-  static bool IsWordStart(char c) { return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_'; }
-  static bool IsWordChar(char c) { return IsWordStart(c) || (c >= '0' && c <= '9'); }
+  const char* FindNext(const char* from) const {
+    return FInside ? FindLetters<'e', 'n', 'd'>(from, FEnd)
+                   : FindLetters<'a', 's', 'm'>(from, FEnd);
+  }
+  static bool IsWordChar(char c) {
+    return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || c == '_' || (c >= '0' && c <= '9');
+  }
   static bool IsPrefix(char c) {
     return IsWordChar(c) || c == '&' || c == '@' || c == '.' || c == '$' || c == '%' || c == '#';
   }
 
-  const char* FBegin;
+  const char* const FBegin;
+  const char* const FEnd;
+  const char* FNext;  // the next place of the word looked for, or FEnd
   bool FInside = false;
 };
 
@@ -209,14 +270,8 @@ struct TStrip {
     };
 
     while (p < end) {
-      const char* q;
-      if (blocks != nullptr) {
-        // Every literal is a stop, so that what lies between is code.
-        q = TFinder::Special(p, end);
-        blocks->Feed(p, q);
-      } else {
-        q = scan::NextInCode<TFinder>(p, end);
-      }
+      const char* q = scan::NextInCode<TFinder>(p, end);
+      if (blocks != nullptr) blocks->Feed(p, q);
       if (q == end) break;
       const char next = q + 1 < end ? q[1] : '\0';
       switch (*q) {
@@ -393,7 +448,10 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
       TOutput mod(module);
       TEntryWriter writer(out, mod, CommentCount, end);
       std::optional<TAsmBlocks> blocks;
-      if (!Options.KeepLines && MayHoldAsm(p, end)) blocks.emplace(base);
+      if (!Options.KeepLines) {
+        blocks.emplace(p, end);
+        if (!blocks->Any()) blocks.reset();
+      }
       TStrip strip{p,
                    end,
                    out,
