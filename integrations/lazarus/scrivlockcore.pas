@@ -231,7 +231,7 @@ function CoreUncomment(const Text: RawByteString; const FileName, ModuleUnitName
 var
   R: TScrivlockUncommentResult;
 begin
-  FillChar(R, SizeOf(R), 0);
+  R := Default(TScrivlockUncommentResult);
   Result.Code := scrivlock_uncomment(PChar(Text), Length(Text), PChar(FileName),
     PChar(ModuleUnitName), Dialect, NameOrNil(ProjectMode), Ord(KeepLines), @R);
   try
@@ -254,7 +254,7 @@ function CoreRecomment(const Stripped, Module: RawByteString): TRecommentOutcome
 var
   R: TScrivlockRecommentResult;
 begin
-  FillChar(R, SizeOf(R), 0);
+  R := Default(TScrivlockRecommentResult);
   Result.Code := scrivlock_recomment(PChar(Stripped), Length(Stripped), PChar(Module),
     Length(Module), @R);
   try
