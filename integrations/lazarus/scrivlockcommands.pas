@@ -121,6 +121,19 @@ begin
   end;
 end;
 
+// The editor's text. The editor holds lines and gives each one a line break
+// when its text is read, the last one too; that last break is the editor's
+// own (it writes the file's back when saving), so it is left out here, and
+// the text then goes back into the editor as it came out.
+function EditorText(Editor: TSourceEditorInterface): RawByteString;
+begin
+  Result := Editor.SourceText;
+  if (Length(Result) > 0) and (Result[Length(Result)] = #10) then
+    SetLength(Result, Length(Result) - 1);
+  if (Length(Result) > 0) and (Result[Length(Result)] = #13) then
+    SetLength(Result, Length(Result) - 1);
+end;
+
 // The text of FileName as the IDE holds it: its editor's when it is open,
 // else the file's.
 function TextOf(const FileName: string; out Text: RawByteString): Boolean;
@@ -132,7 +145,7 @@ begin
   Editor := SourceEditorManagerIntf.SourceEditorIntfWithFilename(FileName);
   if Editor <> nil then
   begin
-    Text := Editor.SourceText;
+    Text := EditorText(Editor);
     Exit(True);
   end;
   try
@@ -180,7 +193,7 @@ begin
   Held := TStringList.Create;
   try
     Wanted.Text := Text;
-    Held.Text := Editor.SourceText;
+    Held.Text := EditorText(Editor);
     Result := Wanted.Equals(Held);
   finally
     Wanted.Free;
@@ -237,7 +250,7 @@ begin
   Editor := EditorOf(UnitFile);
   if Editor = nil then
     Exit(Format(SNoEditor, [UnitFile]));
-  Text := Editor.SourceText;
+  Text := EditorText(Editor);
   if Text = '' then
     Exit(Format(SEmpty, [UnitFile]));
   Zero := Pos(#0, Text);
