@@ -53,6 +53,13 @@ char* Copy(std::string_view bytes) {
   return copy;
 }
 
+// The stream's bytes for the caller, zero-terminated, to free with
+// scrivlock_free; the stream is left empty.
+char* HandOver(TByteStream& stream) {
+  char* bytes = stream.Detach();
+  return bytes != nullptr ? bytes : Copy({});
+}
+
 // A message for a log, or null when even that cannot be had.
 char* CopyMessage(const std::string& what) noexcept {
   char* copy = static_cast<char*>(std::malloc(what.size() + 1));
@@ -170,10 +177,10 @@ int scrivlock_uncomment(const char* text, size_t size, const char* file_name,
       result->refusal = processor.LastRefusal();
       return SCRIVLOCK_REFUSED;
     }
-    result->stripped = Copy(stripped.View());
-    result->module = Copy(module.View());
     result->stripped_size = static_cast<size_t>(stripped.Size());
     result->module_size = static_cast<size_t>(module.Size());
+    result->stripped = HandOver(stripped);
+    result->module = HandOver(module);
     return SCRIVLOCK_OK;
   });
   if (code < 0) {
@@ -202,10 +209,10 @@ int scrivlock_recomment(const char* stripped, size_t stripped_size, const char* 
     result->entry = stop.Entry;
     result->offset = static_cast<long>(stop.Offset);
     result->module_offset = static_cast<long>(stop.ModuleOffset);
-    PlaceOf(strippedText, result->offset, result->line, result->column);
-    result->restored = Copy(restored.View());
     result->restored_size = static_cast<size_t>(restored.Size());
+    result->restored = HandOver(restored);
     if (complete) return SCRIVLOCK_OK;
+    PlaceOf(strippedText, result->offset, result->line, result->column);
     result->description = Copy(stop.Describe());
     return SCRIVLOCK_STOPPED;
   });

@@ -61,8 +61,7 @@ extern "C" {
 #define SCRIVLOCK_RS_MISMATCH 2         /* the marker's number differs from the entry's */
 #define SCRIVLOCK_RS_NO_ENTRY_LEFT 3    /* a marker found no entry */
 #define SCRIVLOCK_RS_AFTER_END 4        /* a marker stands after the end marker */
-#define SCRIVLOCK_RS_WRONG_END_NUMBER 5 /* a marker read the end record but bears another number \
-                                         */
+#define SCRIVLOCK_RS_WRONG_END_NUMBER 5 /* a marker met the end record, another number */
 #define SCRIVLOCK_RS_UNKNOWN_KIND 6     /* an entry names no known kind */
 #define SCRIVLOCK_RS_UNPLACED_ENTRY 7   /* the unit ended with entries left */
 #define SCRIVLOCK_RS_FAILURE 8          /* a stream failed */
@@ -86,8 +85,8 @@ typedef struct scrivlock_recomment_result {
   long marker;        /* the marker's number */
   long entry;         /* the number of the entry read for it */
   long offset;        /* the marker's byte offset in the stripped text */
-  long line;          /* the place of offset in the stripped text, 1-based; a line */
-  long column;        /*   ends in LF, CR LF or CR; the column counts bytes */
+  long line;          /* after SCRIVLOCK_STOPPED: the place of offset in the stripped */
+  long column;        /*   text, 1-based; lines end in LF, CR LF or CR; bytes counted */
   long module_offset; /* where the entry begins in the module (SCRIVLOCK_RS_DAMAGED_ENTRY) */
   char* description;  /* after SCRIVLOCK_STOPPED: a sentence for the user, e.g. "marker
                          {#4} at byte 120 of the unit does not match entry 5 of the
