@@ -15,6 +15,7 @@ namespace {
 
 // Results whose pointers go back through scrivlock_free on every path.
 struct TUncommented : scrivlock_uncomment_result {
+  TUncommented() : scrivlock_uncomment_result{} {}
   int code = 0;
   ~TUncommented() {
     scrivlock_free(stripped);
@@ -26,6 +27,7 @@ struct TUncommented : scrivlock_uncomment_result {
 };
 
 struct TRecommented : scrivlock_recomment_result {
+  TRecommented() : scrivlock_recomment_result{} {}
   int code = 0;
   ~TRecommented() {
     scrivlock_free(restored);
@@ -193,46 +195,99 @@ TEST(CoreApiTest, AStopSaysWhyAndWhereInLinesAndColumns) {
 }
 
 TEST(CoreApiTest, NullAndEmptyInputsGetAnAnswerNotACrash) {
-  TUncommented u;
-  TRecommented r;
   const char text[] = "{ a }";
+  // Each failing call gets fresh records: a record is the caller's to free
+  // before it is used again.
+  using TCall = int (*)(const char*, TUncommented&, TRecommented&);
   struct {
     const char* name;
-    int code;
+    TCall call;
     int expected;
   } calls[] = {
-      {"no result record", scrivlock_uncomment(text, 5, "A.pas", "B", 0, nullptr, 0, nullptr),
+      {"no result record",
+       [](const char* t, TUncommented&, TRecommented&) {
+         return scrivlock_uncomment(t, 5, "A.pas", "B", 0, nullptr, 0, nullptr);
+       },
        SCRIVLOCK_E_ARGUMENT},
-      {"no file name", scrivlock_uncomment(text, 5, nullptr, "B", 0, nullptr, 0, &u),
+      {"no file name",
+       [](const char* t, TUncommented& u, TRecommented&) {
+         return scrivlock_uncomment(t, 5, nullptr, "B", 0, nullptr, 0, &u);
+       },
        SCRIVLOCK_E_ARGUMENT},
-      {"no module name", scrivlock_uncomment(text, 5, "A.pas", nullptr, 0, nullptr, 0, &u),
+      {"no module name",
+       [](const char* t, TUncommented& u, TRecommented&) {
+         return scrivlock_uncomment(t, 5, "A.pas", nullptr, 0, nullptr, 0, &u);
+       },
        SCRIVLOCK_E_ARGUMENT},
       {"a null text with a length",
-       scrivlock_uncomment(nullptr, 5, "A.pas", "B", 0, nullptr, 0, &u), SCRIVLOCK_E_ARGUMENT},
-      {"no such dialect", scrivlock_uncomment(text, 5, "A.pas", "B", 3, nullptr, 0, &u),
+       [](const char*, TUncommented& u, TRecommented&) {
+         return scrivlock_uncomment(nullptr, 5, "A.pas", "B", 0, nullptr, 0, &u);
+       },
+       SCRIVLOCK_E_ARGUMENT},
+      {"no such dialect",
+       [](const char* t, TUncommented& u, TRecommented&) {
+         return scrivlock_uncomment(t, 5, "A.pas", "B", 3, nullptr, 0, &u);
+       },
        SCRIVLOCK_E_ARGUMENT},
       // Lengths past what a text may hold are refused before a byte is read.
       {"a text past 2 GB",
-       scrivlock_uncomment(text, size_t{1} << 31, "A.pas", "B", 0, nullptr, 0, &u),
+       [](const char* t, TUncommented& u, TRecommented&) {
+         return scrivlock_uncomment(t, size_t{1} << 31, "A.pas", "B", 0, nullptr, 0, &u);
+       },
        SCRIVLOCK_E_MEMORY},
-      {"no result record", scrivlock_recomment(text, 5, text, 5, nullptr), SCRIVLOCK_E_ARGUMENT},
-      {"a null module with a length", scrivlock_recomment(text, 5, nullptr, 1, &r),
+      {"no result record to re-comment into",
+       [](const char* t, TUncommented&, TRecommented&) {
+         return scrivlock_recomment(t, 5, t, 5, nullptr);
+       },
        SCRIVLOCK_E_ARGUMENT},
-      {"no unit name", scrivlock_is_module_of(text, 5, nullptr), SCRIVLOCK_E_ARGUMENT},
-      {"a null module with a length", scrivlock_is_module_of(nullptr, 1, "A.pas"),
+      {"a null module with a length",
+       [](const char* t, TUncommented&, TRecommented& r) {
+         return scrivlock_recomment(t, 5, nullptr, 1, &r);
+       },
        SCRIVLOCK_E_ARGUMENT},
-      {"an empty module", scrivlock_is_module_of(nullptr, 0, "A.pas"), 0},
-      {"no entry to fill", scrivlock_foresee_skip_problem(text, 5, 0, nullptr, nullptr),
+      {"a module past 2 GB",
+       [](const char* t, TUncommented&, TRecommented& r) {
+         return scrivlock_recomment(t, 5, t, size_t{1} << 31, &r);
+       },
+       SCRIVLOCK_E_MEMORY},
+      {"no unit name",
+       [](const char* t, TUncommented&, TRecommented&) {
+         return scrivlock_is_module_of(t, 5, nullptr);
+       },
+       SCRIVLOCK_E_ARGUMENT},
+      {"a null module to test",
+       [](const char*, TUncommented&, TRecommented&) {
+         return scrivlock_is_module_of(nullptr, 1, "A.pas");
+       },
+       SCRIVLOCK_E_ARGUMENT},
+      {"an empty module",
+       [](const char*, TUncommented&, TRecommented&) {
+         return scrivlock_is_module_of(nullptr, 0, "A.pas");
+       },
+       0},
+      {"no entry to fill",
+       [](const char* t, TUncommented&, TRecommented&) {
+         return scrivlock_foresee_skip_problem(t, 5, 0, nullptr, nullptr);
+       },
        SCRIVLOCK_E_ARGUMENT},
   };
-  for (const auto& c : calls) EXPECT_EQ(c.code, c.expected) << c.name;
-  // The last uncomment call failed: its record holds no text, and says why.
-  EXPECT_EQ(u.stripped, nullptr);
-  EXPECT_EQ(u.module, nullptr);
+  for (const auto& c : calls) {
+    TUncommented u;
+    TRecommented r;
+    EXPECT_EQ(c.call(text, u, r), c.expected) << c.name;
+    // A failed call hands out no text, and says why where it has a record.
+    EXPECT_EQ(u.stripped, nullptr) << c.name;
+    EXPECT_EQ(u.module, nullptr) << c.name;
+    EXPECT_EQ(r.restored, nullptr) << c.name;
+  }
+  TUncommented u;
+  ASSERT_EQ(scrivlock_uncomment(nullptr, 5, "A.pas", "B", 0, nullptr, 0, &u), SCRIVLOCK_E_ARGUMENT);
   ASSERT_NE(u.message, nullptr);
   EXPECT_STRNE(u.message, "");
-  EXPECT_EQ(r.restored, nullptr);
+  TRecommented r;
+  ASSERT_EQ(scrivlock_recomment(text, 5, nullptr, 1, &r), SCRIVLOCK_E_ARGUMENT);
   ASSERT_NE(r.description, nullptr);
+  EXPECT_STRNE(r.description, "");
 
   // An empty unit is a unit: it round-trips.
   TUncommented empty;
