@@ -1,6 +1,7 @@
 # What `cmake --install` puts where, in two components that are also the two
 # Debian packages (cmake/Packaging.cmake):
-#   tools: scrivlock and scrivlock-codec, which need only the C++ run-time;
+#   tools: scrivlock and scrivlock-codec, which need only the C++ run-time, and
+#          the core's C library libscrivlock-core.so with its header;
 #   ide:   scrivlock-ide and the plug-in, which need Qt.
 # The plug-in goes to lib/scrivlock, where the installed IDE looks for it
 # (../lib/scrivlock from its own folder).
@@ -8,6 +9,9 @@ include(GNUInstallDirs)
 
 install(TARGETS scrivlock scrivlock-codec RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         COMPONENT tools)
+# Loaded by name (dlopen), so it goes where the loader looks: the library folder.
+install(TARGETS scrivlock_capi LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT tools)
+install(FILES src/capi/scrivlock.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT tools)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/scrivlock COMPONENT tools)
 if(SCRIVLOCK_QT)
   install(TARGETS scrivlock-ide RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ide)

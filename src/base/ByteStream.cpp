@@ -76,6 +76,19 @@ void TByteStream::Release() {
   FSize = FCapacity = FPosition = 0;
 }
 
+char* TByteStream::Detach() noexcept {
+  char* data = std::exchange(FData, nullptr);
+  if (data != nullptr) {
+    data[FSize] = '\0';  // the scratch may have overwritten it (Extend)
+    // The capacity and scratch beyond go back; shrinking a block keeps it in place.
+    if (void* shrunk = std::realloc(data, static_cast<size_t>(FSize + 1))) {
+      data = static_cast<char*>(shrunk);
+    }
+  }
+  FSize = FCapacity = FPosition = 0;
+  return data;
+}
+
 void TByteStream::Reserve(int64_t capacity) {
   if (capacity > FCapacity) Grow(std::min(capacity, kMaxSize));
 }

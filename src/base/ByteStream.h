@@ -52,6 +52,11 @@ class TByteStream {
   }
   // Empties the stream and rewinds it, and gives its memory back.
   void Release();
+  // Empties the stream as Release does, but hands its bytes to the caller
+  // instead of freeing them: Size() bytes and a zero byte after them, in a
+  // block the caller frees with std::free. Null while the stream has never
+  // held any. Saves a copy where the bytes leave the system (the C interface).
+  char* Detach() noexcept;
   // Capacity hint for writers that know roughly how much they will write.
   // Throws TError(kExpandError) when the memory cannot be had.
   void Reserve(int64_t capacity);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/ByteStream.h"
@@ -110,6 +111,25 @@ TEST(ByteStreamTest, EmptyStreamsCopiesMovesAndReleasedOnes) {
   EXPECT_EQ(s.Capacity(), 0);
   EXPECT_STREQ(s.Data(), "");
   s.Write("again");
+  EXPECT_EQ(s.View(), "again");
+}
+
+TEST(ByteStreamTest, DetachHandsTheBytesOverZeroTerminated) {
+  TByteStream never;
+  EXPECT_EQ(never.Detach(), nullptr);
+  TByteStream s("ab");
+  s.Seek(2);
+  // Scratch written over the terminating zero does not reach the caller.
+  std::memset(s.Extend(1), 'c', 1 + TByteStream::kScratch);
+  char* bytes = s.Detach();
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_STREQ(bytes, "abc");
+  std::free(bytes);
+  EXPECT_EQ(s.Size(), 0);
+  EXPECT_EQ(s.Capacity(), 0);
+  EXPECT_EQ(s.Position(), 0);
+  EXPECT_EQ(s.MutableData(), nullptr);
+  s.Write("again");  // the stream is usable afterwards
   EXPECT_EQ(s.View(), "again");
 }
 

@@ -16,6 +16,9 @@ unset SCRIVLOCK_PLUGIN
 "$prefix/bin/scrivlock-codec" --version | grep -qx "scrivlock-codec [0-9.]*"
 for page in scrivlock scrivlock-codec; do test -s "$prefix/share/man/man1/$page.1"; done
 test -s "$prefix/share/doc/scrivlock/README.md"
+# The core's C library, where the loader finds it, and its header.
+test -n "$(find "$prefix" -name libscrivlock-core.so)"
+test -s "$prefix/include/scrivlock.h"
 
 cp -R "$source/examples/demo" "$work/demo"
 (cd "$work/demo" && "$prefix/bin/scrivlock" uncomment Greeter.pas >/dev/null &&

@@ -1,0 +1,374 @@
+{ Uncomment and Re-Comment on the IDE's own buffers: the unit is read from and
+  written to its source editor (so Undo works and the editor marks it
+  modified), and the commenting module is a unit of the project made through
+  the IDE. The work itself is the core library's (ScrivlockCore). }
+unit ScrivlockCommands;
+
+{$mode objfpc}{$H+}
+
+interface
+
+uses
+  Classes, SysUtils;
+
+type
+  // What a command came to; Message is for the user ('' when there is
+  // nothing to say).
+  TCommandOutcome = record
+    Done: Boolean;
+    Message: string;
+  end;
+
+// Loads the core library once; False with Error when it cannot be had.
+function EnsureCore(out Error: string): Boolean;
+// The full file names of the active project's Pascal units (.pas, .pp), the
+// main source left out; none without a project.
+procedure ProjectUnitFiles(List: TStrings);
+// The file name of the unit in the active source editor, or ''.
+function ActiveUnitFile: string;
+
+function UncommentUnit(const UnitFile: string): TCommandOutcome;
+function RecommentUnit(const UnitFile: string): TCommandOutcome;
+
+implementation
+
+uses
+  Controls, LazFileUtils, LazIDEIntf, ProjectIntf, SrcEditorIntf, ScrivlockCore;
+
+resourcestring
+  SCoreMissing = 'The Scrivlock core library could not be loaded: %s.' + LineEnding +
+    'Install libscrivlock-core.so where the system''s loader finds it, or name it in ' +
+    'the environment variable SCRIVLOCK_CORE, and restart Lazarus.';
+  SNoProject = 'There is no project open.';
+  SNotSaved = 'Unit %s has not been saved yet. Save it first.';
+  SNoEditor = 'Unit %s could not be opened in the source editor.';
+  SEmpty = 'Unit %s is empty.';
+  SZeroByte = 'Unit %s holds a zero byte at offset %d.';
+  SAlready = 'Unit %s is already uncommented: its comments are in %s.';
+  SSeveral = 'Unit %s has %d commenting modules; only one is accepted.';
+  SNone = 'Unit %s has no commenting module.';
+  SRefused = 'Uncomment refused unit %s (reason %d).';
+  SFailed = 'The Scrivlock core failed on unit %s: %s';
+  SNoModule = 'The commenting module %s could not be created; unit %s is unchanged.';
+  SModuleNotFilled = 'The commenting module %s does not hold what was written; unit %s is ' +
+    'unchanged and %s can be discarded.';
+  SUnitNotWritten = 'The editor did not take the new text of unit %s; its comments are safe ' +
+    'in %s.';
+  SSkipProblem = 'Unit %s is uncommented, but the compiler cannot skip its commenting ' +
+    'module %s (comment %d): the project does not build until the unit is re-commented.';
+  SStopped = 'Re-Comment stopped on unit %s at line %d, column %d: %s. Nothing was changed.';
+  SNotSavedAfter = 'Unit %s was restored in the editor but could not be saved; its ' +
+    'commenting module %s was kept. Save the unit, then remove the module from the project.';
+  SNotDeleted = 'Unit %s is restored and saved; its commenting module %s could not be deleted.';
+
+function Outcome(Done: Boolean; const Message: string): TCommandOutcome;
+begin
+  Result.Done := Done;
+  Result.Message := Message;
+end;
+
+function EnsureCore(out Error: string): Boolean;
+begin
+  Result := LoadScrivlockCore('', Error);
+  if not Result then
+    Error := Format(SCoreMissing, [Error]);
+end;
+
+function IsPascalUnit(const FileName: string): Boolean;
+var
+  Ext: string;
+begin
+  Ext := LowerCase(ExtractFileExt(FileName));
+  Result := (Ext = '.pas') or (Ext = '.pp');
+end;
+
+procedure ProjectUnitFiles(List: TStrings);
+var
+  Project: TLazProject;
+  I: Integer;
+  F: TLazProjectFile;
+begin
+  List.Clear;
+  if LazarusIDE = nil then
+    Exit;
+  Project := LazarusIDE.ActiveProject;
+  if Project = nil then
+    Exit;
+  for I := 0 to Project.FileCount - 1 do
+  begin
+    F := Project.Files[I];
+    if F.IsPartOfProject and (F <> Project.MainFile) and IsPascalUnit(F.Filename) then
+      List.Add(F.Filename);
+  end;
+end;
+
+function ActiveUnitFile: string;
+begin
+  Result := '';
+  if (SourceEditorManagerIntf <> nil) and (SourceEditorManagerIntf.ActiveEditor <> nil) then
+    Result := SourceEditorManagerIntf.ActiveEditor.FileName;
+end;
+
+// The editor of FileName, opened when it is not.
+function EditorOf(const FileName: string): TSourceEditorInterface;
+begin
+  Result := SourceEditorManagerIntf.SourceEditorIntfWithFilename(FileName);
+  if Result = nil then
+  begin
+    if LazarusIDE.DoOpenEditorFile(FileName, -1, -1, [ofOnlyIfExists, ofRegularFile]) <> mrOk then
+      Exit(nil);
+    Result := SourceEditorManagerIntf.SourceEditorIntfWithFilename(FileName);
+  end;
+end;
+
+// The editor's text. The editor holds lines and gives each one a line break
+// when its text is read, the last one too; that last break is the editor's
+// own (it writes the file's back when saving), so it is left out here, and
+// the text then goes back into the editor as it came out.
+function EditorText(Editor: TSourceEditorInterface): RawByteString;
+begin
+  Result := Editor.SourceText;
+  if (Length(Result) > 0) and (Result[Length(Result)] = #10) then
+    SetLength(Result, Length(Result) - 1);
+  if (Length(Result) > 0) and (Result[Length(Result)] = #13) then
+    SetLength(Result, Length(Result) - 1);
+end;
+
+// The text of FileName as the IDE holds it: its editor's when it is open,
+// else the file's.
+function TextOf(const FileName: string; out Text: RawByteString): Boolean;
+var
+  Editor: TSourceEditorInterface;
+  Stream: TFileStream;
+begin
+  Text := '';
+  Editor := SourceEditorManagerIntf.SourceEditorIntfWithFilename(FileName);
+  if Editor <> nil then
+  begin
+    Text := EditorText(Editor);
+    Exit(True);
+  end;
+  try
+    Stream := TFileStream.Create(FileName, fmOpenRead or fmShareDenyNone);
+    try
+      SetLength(Text, Stream.Size);
+      if Stream.Size > 0 then
+        Stream.ReadBuffer(Text[1], Stream.Size);
+    finally
+      Stream.Free;
+    end;
+    Result := True;
+  except
+    Result := False;
+  end;
+end;
+
+// The project's units whose text is the commenting module of UnitFile.
+procedure FindModules(const UnitFile: string; Modules: TStrings);
+var
+  Units: TStringList;
+  Text: RawByteString;
+  I: Integer;
+begin
+  Modules.Clear;
+  Units := TStringList.Create;
+  try
+    ProjectUnitFiles(Units);
+    for I := 0 to Units.Count - 1 do
+      if (CompareFilenames(Units[I], UnitFile) <> 0) and TextOf(Units[I], Text) and
+        (CoreIsModuleOf(Text, ExtractFileName(UnitFile)) = 1) then
+        Modules.Add(Units[I]);
+  finally
+    Units.Free;
+  end;
+end;
+
+// Whether the editor holds Text, line for line: the editor keeps lines, not
+// line breaks, and the file's own breaks are written back when it is saved.
+function Holds(Editor: TSourceEditorInterface; const Text: RawByteString): Boolean;
+var
+  Wanted, Held: TStringList;
+begin
+  Wanted := TStringList.Create;
+  Held := TStringList.Create;
+  try
+    Wanted.Text := Text;
+    Held.Text := EditorText(Editor);
+    Result := Wanted.Equals(Held);
+  finally
+    Wanted.Free;
+    Held.Free;
+  end;
+end;
+
+// Replaces the editor's whole text as one step of its undo list.
+procedure ReplaceAll(Editor: TSourceEditorInterface; const Text: RawByteString);
+var
+  Last: Integer;
+begin
+  Last := Editor.LineCount;
+  if Last < 1 then
+    Last := 1;
+  Editor.ReplaceText(Point(1, 1), Point(Length(Editor.Lines[Last - 1]) + 1, Last), Text);
+end;
+
+// A free unit name and file beside UnitFile, as the IDE names new units.
+procedure NewModuleName(const UnitFile: string; out ModuleUnit, ModuleFile: string);
+var
+  N: Integer;
+begin
+  N := 1;
+  repeat
+    ModuleUnit := 'Unit' + IntToStr(N);
+    ModuleFile := ExtractFilePath(UnitFile) + LowerCase(ModuleUnit) + '.pas';
+    Inc(N);
+  until not FileExistsUTF8(ModuleFile) and
+    (SourceEditorManagerIntf.SourceEditorIntfWithFilename(ModuleFile) = nil) and
+    (LazarusIDE.ActiveProject.FindFile(ModuleFile, [pfsfOnlyProjectFiles]) = nil);
+end;
+
+function ProjectMode: string;
+begin
+  Result := LazarusIDE.ActiveProject.LazCompilerOptions.SyntaxMode;
+end;
+
+// The checks both commands start with; '' when the unit can be worked on.
+function Precheck(const UnitFile: string; out Editor: TSourceEditorInterface;
+  out Text: RawByteString): string;
+var
+  Error: string;
+  Zero: Integer;
+begin
+  Editor := nil;
+  Text := '';
+  if not EnsureCore(Error) then
+    Exit(Error);
+  if (LazarusIDE = nil) or (LazarusIDE.ActiveProject = nil) then
+    Exit(SNoProject);
+  if not FilenameIsAbsolute(UnitFile) then
+    Exit(Format(SNotSaved, [UnitFile]));
+  Editor := EditorOf(UnitFile);
+  if Editor = nil then
+    Exit(Format(SNoEditor, [UnitFile]));
+  Text := EditorText(Editor);
+  if Text = '' then
+    Exit(Format(SEmpty, [UnitFile]));
+  Zero := Pos(#0, Text);
+  if Zero > 0 then
+    Exit(Format(SZeroByte, [UnitFile, Zero - 1]));
+  Result := '';
+end;
+
+function UncommentUnit(const UnitFile: string): TCommandOutcome;
+var
+  Editor, ModuleEditor: TSourceEditorInterface;
+  Text: RawByteString;
+  Problem, ModuleUnit, ModuleFile: string;
+  Modules: TStringList;
+  U: TUncommentOutcome;
+  Entry: Integer;
+begin
+  Problem := Precheck(UnitFile, Editor, Text);
+  if Problem <> '' then
+    Exit(Outcome(False, Problem));
+  Modules := TStringList.Create;
+  try
+    FindModules(UnitFile, Modules);
+    if Modules.Count > 0 then
+      Exit(Outcome(False, Format(SAlready, [UnitFile, Modules[0]])));
+  finally
+    Modules.Free;
+  end;
+
+  NewModuleName(UnitFile, ModuleUnit, ModuleFile);
+  // The project's mode decides where the unit names none; lines are kept so
+  // that the compiler's messages point at the unit's own lines.
+  U := CoreUncomment(Text, UnitFile, ModuleUnit, sdAuto, ProjectMode, True);
+  if U.Code = scRefused then
+    Exit(Outcome(False, Format(SRefused, [UnitFile, U.Refusal])));
+  if U.Code <> scOk then
+    Exit(Outcome(False, Format(SFailed, [UnitFile, U.Message])));
+
+  // The module is made, filled and saved before the unit is touched: whatever
+  // happens to the unit's buffer afterwards, its comments are on disk.
+  if LazarusIDE.DoNewEditorFile(FileDescriptorUnit, ModuleFile, U.Module,
+    [nfIsPartOfProject, nfOpenInEditor, nfSave]) <> mrOk then
+    Exit(Outcome(False, Format(SNoModule, [ModuleFile, UnitFile])));
+  ModuleEditor := SourceEditorManagerIntf.SourceEditorIntfWithFilename(ModuleFile);
+  if (ModuleEditor = nil) or not Holds(ModuleEditor, U.Module) or
+    ModuleEditor.Modified then
+    Exit(Outcome(False, Format(SModuleNotFilled, [ModuleFile, UnitFile, ModuleFile])));
+
+  ReplaceAll(Editor, U.Stripped);
+  if not Holds(Editor, U.Stripped) then
+    Exit(Outcome(False, Format(SUnitNotWritten, [UnitFile, ModuleFile])));
+  SourceEditorManagerIntf.ActiveEditor := Editor;
+
+  // The module is compiled in the project's mode, which may differ from the
+  // unit's.
+  if CoreForeseeSkipProblem(U.Module, sdAuto, ProjectMode, Entry) = 1 then
+    Exit(Outcome(True, Format(SSkipProblem, [UnitFile, ModuleFile, Entry])));
+  Result := Outcome(True, '');
+end;
+
+function RecommentUnit(const UnitFile: string): TCommandOutcome;
+var
+  Editor: TSourceEditorInterface;
+  Stripped, Module: RawByteString;
+  Problem, ModuleFile: string;
+  Modules: TStringList;
+  R: TRecommentOutcome;
+  ModuleInProject: TLazProjectFile;
+  I: Integer;
+begin
+  Problem := Precheck(UnitFile, Editor, Stripped);
+  if Problem <> '' then
+    Exit(Outcome(False, Problem));
+  Modules := TStringList.Create;
+  try
+    FindModules(UnitFile, Modules);
+    if Modules.Count > 1 then
+      Exit(Outcome(False, Format(SSeveral, [UnitFile, Modules.Count])));
+    if Modules.Count = 0 then
+      Exit(Outcome(False, Format(SNone, [UnitFile])));
+    ModuleFile := Modules[0];
+  finally
+    Modules.Free;
+  end;
+  if not TextOf(ModuleFile, Module) then
+    Exit(Outcome(False, Format(SNone, [UnitFile])));
+
+  R := CoreRecomment(Stripped, Module);
+  if R.Code = scStopped then
+  begin
+    // The place is the editor's: its text was read line for line from it.
+    Editor.CursorTextXY := Point(R.Column, R.Line);
+    SourceEditorManagerIntf.ActiveEditor := Editor;
+    Exit(Outcome(False, Format(SStopped, [UnitFile, R.Line, R.Column, R.Description])));
+  end;
+  if R.Code <> scOk then
+    Exit(Outcome(False, Format(SFailed, [UnitFile, R.Description])));
+
+  ReplaceAll(Editor, R.Restored);
+  if not Holds(Editor, R.Restored) then
+    Exit(Outcome(False, Format(SUnitNotWritten, [UnitFile, ModuleFile])));
+  SourceEditorManagerIntf.ActiveEditor := Editor;
+
+  // The module goes only once the restored unit is on disk.
+  if LazarusIDE.DoSaveEditorFile(Editor, []) <> mrOk then
+    Exit(Outcome(True, Format(SNotSavedAfter, [UnitFile, ModuleFile])));
+  if SourceEditorManagerIntf.SourceEditorIntfWithFilename(ModuleFile) <> nil then
+    LazarusIDE.DoCloseEditorFile(ModuleFile, [cfQuiet]);
+  ModuleInProject := LazarusIDE.ActiveProject.FindFile(ModuleFile, [pfsfOnlyProjectFiles]);
+  for I := 0 to LazarusIDE.ActiveProject.FileCount - 1 do
+    if LazarusIDE.ActiveProject.Files[I] = ModuleInProject then
+    begin
+      LazarusIDE.ActiveProject.RemoveUnit(I, True);
+      Break;
+    end;
+  if not DeleteFileUTF8(ModuleFile) then
+    Exit(Outcome(True, Format(SNotDeleted, [UnitFile, ModuleFile])));
+  Result := Outcome(True, '');
+end;
+
+end.
