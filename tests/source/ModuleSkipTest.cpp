@@ -40,7 +40,9 @@ TEST(ModuleSkipTest, NamesTheFirstCommentThatKeepsTheBodyFromBeingSkipped) {
     ASSERT_TRUE(u.ok) << c.name;
     const TSkipProblem problem = ForeseeSkipProblem(u.module, c.dialect);
     EXPECT_EQ(problem.Found, c.found) << c.name;
-    if (c.found) EXPECT_EQ(problem.Entry, c.entry) << c.name;
+    if (c.found) {
+      EXPECT_EQ(problem.Entry, c.entry) << c.name;
+    }
   }
 }
 
