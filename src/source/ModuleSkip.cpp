@@ -62,10 +62,26 @@ int32_t EntryAt(std::string_view module, size_t at) {
   return entry;
 }
 
+// The skipping scanner's pass over the module's body, compiled once per finder
+// (scan::Dispatch): ordinary code between the places where its state changes
+// is passed over a vector at a time.
+struct TForesight {
+  std::string_view module;
+  TDialect dialect;
+
+  template <class Finder>
+  TSkipProblem Run() const;
+};
+
 }  // namespace
 
 TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
-  using Finder = scan::TScalarFinder;
+  TForesight foresight{module, dialect};
+  return scan::Dispatch(foresight);
+}
+
+template <class Finder>
+TSkipProblem TForesight::Run() const {
   const size_t bodyAt = module.find(kBodyStart);
   const size_t last = module.rfind(record::kFooterStart);
   if (bodyAt == std::string_view::npos || last == std::string_view::npos || last == 0) return {};
@@ -123,7 +139,8 @@ TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
     } else if (c == '/' && next == '/') {
       p = scan::FindLineBreak<Finder>(p + 2, end);
     } else {
-      ++p;
+      // The same places as the tests above: a quote, "{", "(*" and "//".
+      p = Finder::Special(p + 1, end);
     }
   }
   if (!opened.empty()) return problemAt(opened.front());
