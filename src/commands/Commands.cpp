@@ -1,9 +1,6 @@
 #include "commands/Commands.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -42,55 +39,6 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
     // The stream grows as it must.
   }
 }
-
-// Faults in the pages of [from, to) on a second thread while this one fills
-// them. Fresh memory is paid for page by page when it is first written, which
-// for a text of a hundred megabytes costs more than the copy into it; the two
-// can run side by side. The other thread only has the system map the pages:
-// it reads and writes nothing, so whatever this one writes stays. Joined when
-// the object goes, and before the memory is freed.
-class TPrefault {
- public:
-  TPrefault(const char* from, const char* to) {
-#ifdef MADV_POPULATE_WRITE
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t first = reinterpret_cast<uintptr_t>(from) & ~(kPage - 1);
-    const auto last = reinterpret_cast<uintptr_t>(to);
-    if (last < first || last - first < kMinimum) return;
-    try {
-      FThread = std::thread([this, first, last] {
-        constexpr uintptr_t kStep = uintptr_t{2} << 20;
-        for (uintptr_t at = first; at < last && !FStop.load(std::memory_order_relaxed);
-             at += kStep) {
-          // Refused by systems before Linux 5.14: then this one faults them.
-          if (::madvise(reinterpret_cast<void*>(at), std::min(kStep, last - at),
-                        MADV_POPULATE_WRITE) != 0) {
-            break;
-          }
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one faults the pages as it writes them.
-    }
-#else
-    (void)from;
-    (void)to;
-#endif
-  }
-  ~TPrefault() {
-    FStop = true;
-    if (FThread.joinable()) FThread.join();
-  }
-  TPrefault(const TPrefault&) = delete;
-  TPrefault& operator=(const TPrefault&) = delete;
-
- private:
-  // A smaller text is read before a thread would be under way.
-  static constexpr uintptr_t kMinimum = uintptr_t{8} << 20;
-
-  std::atomic<bool> FStop{false};
-  std::thread FThread;
-};
 
 // Cuts `stream` back to a size when it goes, so that a read that fails, by a
 // count out of range or by an exception, leaves no unset bytes in it.
@@ -159,17 +107,14 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
   if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
-  std::optional<TPrefault> prefault;
   int32_t first = ReadChunkSize;  // what the first read asks for
   if (keep && chunkLimit == clWhole && stream->Size() == 0) {
     // The last read asks for a whole chunk however little is left.
     const int64_t length = reader->TextLength();
     if (length > 0) TryReserve(*stream, length + ReadChunkSize);
-    // Only as far as the hint says, so that a wrong one costs no memory.
-    const int64_t hinted = std::min(std::max<int64_t>(length, 0), stream->Capacity());
-    prefault.emplace(stream->Data(), stream->Data() + hinted);
-    if (mode == rmAtOnce && hinted > ReadChunkSize && hinted <= stream->Capacity() - ReadChunkSize)
-      first = static_cast<int32_t>(hinted);
+    // A wrong length costs one short read or a few more chunks, not another text.
+    if (mode == rmAtOnce && length > ReadChunkSize && length <= stream->Capacity() - ReadChunkSize)
+      first = static_cast<int32_t>(length);
   }
   std::vector<char> buffer;
   int64_t position = 0;
@@ -482,10 +427,11 @@ std::string UnComment(const TUnitFileList& units, const std::string& unitFile) {
     // bound for any but a unit of tiny comments. Pages never written cost no
     // memory.
     TryReserve(module, source.Size());
-    // The stripped text is about as long as the unit: its pages are mapped on
-    // the second thread while the scan fills them.
+    // The stripped text is at most about as long as the unit. Its memory is
+    // mapped as the scan writes it, in huge pages (TByteStream), so that only
+    // what is written costs memory: mapping all of it ahead on a second thread
+    // took as long and held up to half the unit's size more.
     TryReserve(stripped, source.Size() + 64);
-    const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
     Strip(unitFile, source, stripped, module, newIdent, options);
   }
 
@@ -565,10 +511,8 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
     source::TSourceClass processor;
     stripped.Seek(0);
     module.Seek(0);
-    // The restored text is at most as long as the two together: its pages are
-    // mapped on the second thread while the walk fills them.
+    // The restored text is at most as long as the two together.
     TryReserve(restored, stripped.Size() + module.Size());
-    const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
     if (!processor.ReComment(stripped, module, restored)) {
       const source::TReCommentStop& stop = processor.LastStop();
       TRefusal refusal{MsgReCommentStopped(unitFile, moduleFile, stop.Describe())};
