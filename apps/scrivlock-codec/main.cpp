@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
   }
 
   std::string output;
-  std::string_view result;  // what is printed: `output` or part of it
+  scrivlock::TByteStream plainText;
+  std::string_view result;  // what is printed: part of `output` or `plainText`
   bool nul = false;         // and a character of code 0 after it
   try {
     std::ios::sync_with_stdio(false);
@@ -176,15 +177,14 @@ int main(int argc, char** argv) {
     } else {
       const scrivlock::TByteStream encoded = ReadAll();
       scrivlock::cipher::TTembrelCipher cipher;
-      output = cipher.DecodeString(encoded.View(), key, clean);
-      // DecodeString ends its result with one character of code 0 (none for a
-      // clean text without payload).
-      std::string_view plain = output;
-      if (!plain.empty()) plain.remove_suffix(1);
+      const std::optional<std::string_view> decoded =
+          cipher.DecodeInto(encoded.View(), key, clean, plainText);
+      std::string_view plain = decoded.value_or(std::string_view());
       if (!keepPadding) plain = scrivlock::codec::StripPadding(plain, encoded.View());
       result = plain;
-      // Printed from the decoded text itself, without a copy.
-      nul = keepNul && !output.empty();
+      // The character of code 0 that DecodeString ends a decoded text with
+      // (none for a clean text without payload).
+      nul = keepNul && decoded;
     }
   } catch (const std::exception& error) {
     std::cerr << "scrivlock-codec: " << error.what() << '\n';

@@ -136,8 +136,9 @@ void TTembrelCipher::TextToStream(std::string_view text, TByteStream& stream) {
   stream.SetSize(length);
 }
 
-std::string TTembrelCipher::DecodeString(std::string_view encoded, std::string_view key,
-                                         bool clean) {
+std::optional<std::string_view> TTembrelCipher::DecodeInto(std::string_view encoded,
+                                                           std::string_view key, bool clean,
+                                                           TByteStream& stream) {
   std::string kept;
   const size_t stop = encoded.find('.');
   std::string_view text = encoded;
@@ -146,11 +147,11 @@ std::string TTembrelCipher::DecodeString(std::string_view encoded, std::string_v
     for (const char c : encoded.substr(stop + 1)) {
       if (InAlphabet(c)) kept += c;
     }
-    if (kept.size() == stop + 1) return {};
+    if (kept.size() == stop + 1) return std::nullopt;
     text = kept;
   }
 
-  TByteStream stream;
+  stream.Release();
   TextToStream(text, stream);
   stream.Seek(0);
   uint8_t header[kHeaderSize];
@@ -175,9 +176,17 @@ std::string TTembrelCipher::DecodeString(std::string_view encoded, std::string_v
       throw TError(message);
     }
   }
+  return stream.View().substr(kHeaderSize);
+}
+
+std::string TTembrelCipher::DecodeString(std::string_view encoded, std::string_view key,
+                                         bool clean) {
+  TByteStream stream;
+  const std::optional<std::string_view> plain = DecodeInto(encoded, key, clean, stream);
+  if (!plain) return {};
   std::string result;
-  result.reserve(static_cast<size_t>(stream.Size()) - kHeaderSize + 1);
-  result.append(stream.View().substr(kHeaderSize));
+  result.reserve(plain->size() + 1);
+  result.append(*plain);
   result += '\0';
   return result;
 }
