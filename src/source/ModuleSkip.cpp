@@ -14,21 +14,6 @@ namespace {
 
 constexpr std::string_view kBodyStart = "{$ifopt R-}";
 
-// The entries' numbers and where their heads begin, in order.
-std::vector<std::pair<size_t, int32_t>> EntryPlaces(std::string_view module) {
-  std::vector<std::pair<size_t, int32_t>> places;
-  record::TEntryReader reader(module);
-  if (!reader.SkipHeader()) return places;
-  record::TFields fields;
-  std::string_view text;
-  while (reader.AtEntry()) {
-    const size_t at = reader.Cursor();
-    if (!reader.ReadHead(fields) || !reader.ReadText(fields, text)) break;
-    places.emplace_back(at, fields.Number);
-  }
-  return places;
-}
-
 enum TConditional { cdNone, cdOpen, cdElse, cdClose };
 
 // What the directive whose name begins at `p` does to the skipping scanner's
@@ -53,11 +38,18 @@ TConditional ConditionalAt(const char* p, const char* end) {
   return cdNone;
 }
 
+// The number of the last entry whose head begins at or before `at`; 0 when
+// none does. Read only as far as `at`: a problem early in a big module costs
+// no pass over the rest of it.
 int32_t EntryAt(std::string_view module, size_t at) {
   int32_t entry = 0;
-  for (const auto& [start, number] : EntryPlaces(module)) {
-    if (start > at) break;
-    entry = number;
+  record::TEntryReader reader(module);
+  if (!reader.SkipHeader()) return entry;
+  record::TFields fields;
+  std::string_view text;
+  while (reader.AtEntry() && reader.Cursor() <= at) {
+    if (!reader.ReadHead(fields) || !reader.ReadText(fields, text)) break;
+    entry = fields.Number;
   }
   return entry;
 }
