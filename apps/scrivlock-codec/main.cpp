@@ -1,14 +1,15 @@
 // scrivlock-codec: makes and reads the cipher's encoded texts.
 //   scrivlock-codec encode --key K --mode ecb|cbc|cfb|ofb [--iv HEX] [--label TEXT] <plain >encoded
 //   scrivlock-codec decode --key K [--clean] [--keep-padding] [--keep-nul] <encoded >plain
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
@@ -16,6 +17,7 @@
 #include <string_view>
 
 #include "Encoder.h"
+#include "base/ByteStream.h"
 #include "base/Error.h"
 #include "cipher/TextCipher.h"
 
@@ -24,8 +26,33 @@ namespace {
 using scrivlock::cipher::TChainMode;
 using scrivlock::cipher::TCipherBlock;
 
-std::string ReadAll(std::istream& in) {
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// All of standard input, read straight into one stream: sized once from the
+// file's size where it is a file, else grown as it comes. Throws TError when
+// it cannot be read.
+scrivlock::TByteStream ReadAll() {
+  scrivlock::TByteStream text;
+  struct stat info {};
+  constexpr int64_t kPiece = int64_t{1} << 20;
+  if (::fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      info.st_size < scrivlock::TByteStream::kMaxSize - kPiece) {
+    text.Reserve(static_cast<int64_t>(info.st_size) + kPiece);
+  }
+  for (;;) {
+    const int64_t size = text.Size();
+    const int64_t room = std::max(kPiece, text.Capacity() - size);
+    char* const into = text.Extend(room);
+    const ssize_t n = ::read(STDIN_FILENO, into, static_cast<size_t>(room));
+    if (n < 0 && errno == EINTR) {
+      text.Truncate(size);
+      continue;
+    }
+    if (n < 0) {
+      text.Truncate(size);
+      throw scrivlock::TError(std::string("cannot read the input: ") + std::strerror(errno));
+    }
+    text.Truncate(size + n);
+    if (n == 0) return text;
+  }
 }
 
 // 16 hex digits, byte 0 first: "0001020304050607" is the block 00 01 ... 07.
@@ -120,6 +147,9 @@ int main(int argc, char** argv) {
   }
 
   std::string output;
+  scrivlock::TByteStream plainText;
+  std::string_view result;  // what is printed: part of `output` or `plainText`
+  bool nul = false;         // and a character of code 0 after it
   try {
     std::ios::sync_with_stdio(false);
     if (encode->parsed()) {
@@ -142,24 +172,27 @@ int main(int argc, char** argv) {
       } else if (chainMode != scrivlock::cipher::cmECB) {
         iv = RandomIv();
       }
-      output = scrivlock::codec::EncodeText(ReadAll(std::cin), key, chainMode, iv, label) + '\n';
+      output = scrivlock::codec::EncodeText(ReadAll().View(), key, chainMode, iv, label) + '\n';
+      result = output;
     } else {
-      const std::string encoded = ReadAll(std::cin);
+      const scrivlock::TByteStream encoded = ReadAll();
       scrivlock::cipher::TTembrelCipher cipher;
-      const std::string decoded = cipher.DecodeString(encoded, key, clean);
-      // DecodeString ends its result with one character of code 0 (none for a
-      // clean text without payload).
-      std::string_view plain = decoded;
-      if (!plain.empty()) plain.remove_suffix(1);
-      if (!keepPadding) plain = scrivlock::codec::StripPadding(plain, encoded);
-      output = plain;
-      if (keepNul && !decoded.empty()) output += '\0';
+      const std::optional<std::string_view> decoded =
+          cipher.DecodeInto(encoded.View(), key, clean, plainText);
+      std::string_view plain = decoded.value_or(std::string_view());
+      if (!keepPadding) plain = scrivlock::codec::StripPadding(plain, encoded.View());
+      result = plain;
+      // The character of code 0 that DecodeString ends a decoded text with
+      // (none for a clean text without payload).
+      nul = keepNul && decoded;
     }
   } catch (const std::exception& error) {
     std::cerr << "scrivlock-codec: " << error.what() << '\n';
     return 1;
   }
-  if (const std::optional<std::string> failure = WriteOut(output)) {
+  std::optional<std::string> failure = WriteOut(result);
+  if (!failure && nul) failure = WriteOut(std::string_view("\0", 1));
+  if (failure) {
     std::cerr << "scrivlock-codec: cannot write the output: " << *failure << '\n';
     return 1;
   }

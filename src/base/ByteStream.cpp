@@ -1,5 +1,9 @@
 #include "base/ByteStream.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -112,6 +116,30 @@ void TByteStream::Truncate(int64_t size) {
   if (FData != nullptr) FData[FSize] = '\0';
 }
 
+namespace {
+
+// Asks the system to back the whole 2 MiB blocks of a large text with huge
+// pages. A unit of a hundred megabytes is read, scanned and written once, so
+// its cost is mostly that of mapping its memory page by page: on a virtual
+// machine that shadows the guest's page tables, touching a fresh 4 KiB page
+// costs microseconds, and a text of 145 MB took longer to touch than to copy
+// twice. Only a hint: where the system has no huge pages, nothing changes.
+void PreferHugePages(char* data, int64_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (size < static_cast<int64_t>(2 * kHuge)) return;
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t last =
+      (reinterpret_cast<uintptr_t>(data) + static_cast<uintptr_t>(size)) & ~(kHuge - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+}  // namespace
+
 void TByteStream::Grow(int64_t capacity) {
   // realloc moves a large block by remapping its pages rather than copying them.
   void* data = std::realloc(FData, static_cast<size_t>(capacity + kScratch + 1));
@@ -119,6 +147,7 @@ void TByteStream::Grow(int64_t capacity) {
   FData = static_cast<char*>(data);
   FCapacity = capacity;
   FData[FSize] = '\0';
+  PreferHugePages(FData, capacity + kScratch + 1);
 }
 
 }  // namespace scrivlock

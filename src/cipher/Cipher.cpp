@@ -1,5 +1,7 @@
 #include "cipher/Cipher.h"
 
+#include <cstring>
+
 #include "base/Error.h"
 
 namespace scrivlock::cipher {
@@ -85,6 +87,26 @@ void TVantorCipher::EncryptBlock(const TCipherBlock& input, TCipherBlock& output
   TWords w = Load(input.data());
   for (const TSubKey& k : FEncipherSubKeys) w = EncryptRound(w, k);
   Store(w, output.data());
+}
+
+void TVantorCipher::DecryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const {
+  constexpr size_t kSideBySide = 4;
+  for (; count >= kSideBySide; count -= kSideBySide) {
+    TWords w[kSideBySide];
+    for (size_t i = 0; i < kSideBySide; ++i) w[i] = Load(input + 8 * i);
+    for (auto k = FDecipherSubKeys.rbegin(); k != FDecipherSubKeys.rend(); ++k) {
+      for (TWords& words : w) words = DecryptRound(words, *k);
+    }
+    for (size_t i = 0; i < kSideBySide; ++i) Store(w[i], output + 8 * i);
+    input += 8 * kSideBySide;
+    output += 8 * kSideBySide;
+  }
+  for (; count > 0; --count, input += 8, output += 8) {
+    TCipherBlock block;
+    std::memcpy(block.data(), input, 8);
+    DecryptBlock(block, block);
+    std::memcpy(output, block.data(), 8);
+  }
 }
 
 void TVantorCipher::DecryptBlock(const TCipherBlock& input, TCipherBlock& output) const {

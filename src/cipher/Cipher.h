@@ -43,6 +43,11 @@ class TVantorCipher {
   // 16 deciphering rounds, subkeys 16 down to 1; undoes EncryptBlock under the
   // same key. `output` may be `input`.
   void DecryptBlock(const TCipherBlock& input, TCipherBlock& output) const;
+  // DecryptBlock of each of `count` consecutive blocks at `input`, into as many
+  // at `output`, which may be `input`. The blocks are independent, so several
+  // go through the rounds side by side: a round's table lookups wait on each
+  // other within a block, not across blocks.
+  void DecryptBlocks(const uint8_t* input, uint8_t* output, size_t count) const;
 
   const TSBoxes& Boxes() const { return FBoxes; }
   const TKeySchedule& KeySchedule() const { return FKeySchedule; }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,12 @@ class TTembrelCipher : public TVantorCipher {
   // statuses 1 to 4, so that undeciphered bytes are never returned as plain
   // text. Sets the mode from the data.
   std::string DecodeString(std::string_view encoded, std::string_view key, bool clean);
+  // DecodeString's work into `stream`, which it replaces, for a caller that
+  // prints a big text without copying it: returns the plain text, a view into
+  // `stream` (without DecodeString's character of code 0), or none where
+  // DecodeString gives an empty result. Throws as DecodeString does.
+  std::optional<std::string_view> DecodeInto(std::string_view encoded, std::string_view key,
+                                             bool clean, TByteStream& stream);
 
  private:
   uint8_t FMode = cmECB;

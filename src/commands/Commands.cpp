@@ -1,9 +1,6 @@
 #include "commands/Commands.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -43,55 +40,6 @@ void TryReserve(TByteStream& stream, int64_t capacity) {
   }
 }
 
-// Faults in the pages of [from, to) on a second thread while this one fills
-// them. Fresh memory is paid for page by page when it is first written, which
-// for a text of a hundred megabytes costs more than the copy into it; the two
-// can run side by side. The other thread only has the system map the pages:
-// it reads and writes nothing, so whatever this one writes stays. Joined when
-// the object goes, and before the memory is freed.
-class TPrefault {
- public:
-  TPrefault(const char* from, const char* to) {
-#ifdef MADV_POPULATE_WRITE
-    constexpr uintptr_t kPage = 4096;
-    const uintptr_t first = reinterpret_cast<uintptr_t>(from) & ~(kPage - 1);
-    const auto last = reinterpret_cast<uintptr_t>(to);
-    if (last < first || last - first < kMinimum) return;
-    try {
-      FThread = std::thread([this, first, last] {
-        constexpr uintptr_t kStep = uintptr_t{2} << 20;
-        for (uintptr_t at = first; at < last && !FStop.load(std::memory_order_relaxed);
-             at += kStep) {
-          // Refused by systems before Linux 5.14: then this one faults them.
-          if (::madvise(reinterpret_cast<void*>(at), std::min(kStep, last - at),
-                        MADV_POPULATE_WRITE) != 0) {
-            break;
-          }
-        }
-      });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one faults the pages as it writes them.
-    }
-#else
-    (void)from;
-    (void)to;
-#endif
-  }
-  ~TPrefault() {
-    FStop = true;
-    if (FThread.joinable()) FThread.join();
-  }
-  TPrefault(const TPrefault&) = delete;
-  TPrefault& operator=(const TPrefault&) = delete;
-
- private:
-  // A smaller text is read before a thread would be under way.
-  static constexpr uintptr_t kMinimum = uintptr_t{8} << 20;
-
-  std::atomic<bool> FStop{false};
-  std::thread FThread;
-};
-
 // Cuts `stream` back to a size when it goes, so that a read that fails, by a
 // count out of range or by an exception, leaves no unset bytes in it.
 class TCutBack {
@@ -107,24 +55,24 @@ class TCutBack {
   int64_t FSize;
 };
 
-// Reads one chunk at `position` into the end of `stream` without a copy in
-// between; as writing the chunk with stream.Write would, it leaves the stream
+// Reads `count` bytes at `position` into the end of `stream` without a copy
+// in between; as writing them with stream.Write would, it leaves the stream
 // unchanged when the host fails or delivers a count out of range.
-int32_t ReadChunkInto(TIEditReader& reader, int32_t position, TByteStream& stream) {
+int32_t ReadChunkInto(TIEditReader& reader, int32_t position, int32_t count, TByteStream& stream) {
   const int64_t at = stream.Size();
-  if (at > TByteStream::kMaxSize - ReadChunkSize) {
+  if (at > TByteStream::kMaxSize - count) {
     // Near the limit: a chunk that does not fit is refused only if it comes.
-    std::vector<char> chunk(ReadChunkSize);
-    const int32_t delivered = reader.GetText(position, chunk.data(), ReadChunkSize);
-    if (delivered < 0 || delivered > ReadChunkSize) return delivered;
+    std::vector<char> chunk(static_cast<size_t>(count));
+    const int32_t delivered = reader.GetText(position, chunk.data(), count);
+    if (delivered < 0 || delivered > count) return delivered;
     stream.Append(std::string_view(chunk.data(), static_cast<size_t>(delivered)));
     stream.Seek(stream.Size());
     return delivered;
   }
-  char* const chunk = stream.Extend(ReadChunkSize);
+  char* const chunk = stream.Extend(count);
   TCutBack cutBack(stream, at);
-  const int32_t delivered = reader.GetText(position, chunk, ReadChunkSize);
-  if (delivered < 0 || delivered > ReadChunkSize) return delivered;
+  const int32_t delivered = reader.GetText(position, chunk, count);
+  if (delivered < 0 || delivered > count) return delivered;
   cutBack.Keep(at + delivered);
   stream.Seek(at + delivered);
   return delivered;
@@ -139,49 +87,56 @@ void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* first
   }
 }
 
-// Reads `editor`'s text in chunks as ReadModuleText describes and returns the
-// number of characters delivered; none when the host has no reader, delivers a
-// count out of range, or has more text than a stream can hold. What the host
-// throws goes on to the caller. When `firstZero` is given, it is set to where
-// the first zero byte read stands, or -1: each chunk is looked at while it is
-// still in the cache, rather than the whole text again afterwards.
+// How a whole text is read: chunk by chunk, as ReadModuleText promises its
+// callers, or at once where the reader tells the text's length. A reader
+// delivers fewer bytes than asked only at the end of the text, so one read of
+// the length it tells (and one more that finds the end) reads the same text.
+// The commands read a whole unit so: straight into the stream, in one call to
+// the host, instead of a copy per chunk.
+enum TReadMode { rmChunks, rmAtOnce };
+
+// Reads `editor`'s text as ReadModuleText describes (see TReadMode) and returns
+// the number of characters delivered; none when the host has no reader,
+// delivers a count out of range, or has more text than a stream can hold. What
+// the host throws goes on to the caller. When `firstZero` is given, it is set
+// to where the first zero byte read stands, or -1.
 std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* stream,
-                                      int32_t chunkLimit, int64_t* firstZero) {
+                                      int32_t chunkLimit, int64_t* firstZero, TReadMode mode) {
   if (firstZero != nullptr) *firstZero = -1;
   TInterfacePtr<TIEditReader> reader(editor.CreateReader());
   if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
-  std::optional<TPrefault> prefault;
+  int32_t first = ReadChunkSize;  // what the first read asks for
   if (keep && chunkLimit == clWhole && stream->Size() == 0) {
     // The last read asks for a whole chunk however little is left.
     const int64_t length = reader->TextLength();
     if (length > 0) TryReserve(*stream, length + ReadChunkSize);
-    // Only as far as the hint says, so that a wrong one costs no memory.
-    const int64_t hinted = std::min(std::max<int64_t>(length, 0), stream->Capacity());
-    prefault.emplace(stream->Data(), stream->Data() + hinted);
+    // A wrong length costs one short read or a few more chunks, not another text.
+    if (mode == rmAtOnce && length > ReadChunkSize && length <= stream->Capacity() - ReadChunkSize)
+      first = static_cast<int32_t>(length);
   }
-  std::vector<char> buffer(ReadChunkSize);
-  int64_t index = 0;
-  int32_t delivered = 0;
-  for (;; ++index) {
-    const int64_t position = index * ReadChunkSize;
+  std::vector<char> buffer;
+  int64_t position = 0;
+  for (int32_t want = first;; want = ReadChunkSize) {
     // The reader's positions are 32-bit, as are the system's stream sizes.
     if (position > TByteStream::kMaxSize) return std::nullopt;
+    int32_t delivered;
     if (keep && stream->Position() == stream->Size()) {
-      delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), *stream);
-      if (delivered < 0 || delivered > ReadChunkSize) return std::nullopt;
+      delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), want, *stream);
+      if (delivered < 0 || delivered > want) return std::nullopt;
       NoteZero(stream->Data() + stream->Size() - delivered, delivered, position, firstZero);
     } else {
-      std::fill(buffer.begin(), buffer.end(), '\0');
-      delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
-      if (delivered < 0 || delivered > ReadChunkSize) return std::nullopt;
+      buffer.assign(static_cast<size_t>(want), '\0');
+      delivered = reader->GetText(static_cast<int32_t>(position), buffer.data(), want);
+      if (delivered < 0 || delivered > want) return std::nullopt;
       if (keep) stream->Write(buffer.data(), delivered);
       NoteZero(buffer.data(), delivered, position, firstZero);
     }
-    if (delivered < ReadChunkSize || chunkLimit > 0) break;
+    position += delivered;
+    if (delivered < want || chunkLimit > 0) break;
   }
-  return index * ReadChunkSize + delivered;
+  return position;
 }
 
 // The one place where the commands stop what the host throws. Reading and
@@ -201,7 +156,8 @@ auto HostCall(TAction&& action) noexcept -> decltype(action()) {
 // The text of the module `fileName` as ReadModuleText reads it; none when the
 // host cannot deliver it.
 std::optional<int64_t> ReadText(const std::string& fileName, TByteStream& stream,
-                                int32_t chunkLimit, int64_t* firstZero = nullptr) {
+                                int32_t chunkLimit, int64_t* firstZero = nullptr,
+                                TReadMode mode = rmChunks) {
   if (firstZero != nullptr) *firstZero = -1;
   if (!ToolServices) return std::nullopt;
   return HostCall([&]() -> std::optional<int64_t> {
@@ -209,7 +165,7 @@ std::optional<int64_t> ReadText(const std::string& fileName, TByteStream& stream
     if (!module) return std::nullopt;
     TInterfacePtr<TIEditorInterface> editor(module->GetEditorInterface());
     if (!editor) return std::nullopt;
-    return ReadEditorText(*editor, &stream, chunkLimit, firstZero);
+    return ReadEditorText(*editor, &stream, chunkLimit, firstZero, mode);
   });
 }
 
@@ -236,25 +192,32 @@ void WriteText(TIModuleInterface& module, TByteStream& stream) {
   });
 }
 
-// Whether `module`'s buffer holds exactly `expected`: its text is read as
-// ReadModuleText reads it, chunk by chunk, and compared on the way. A buffer
-// that cannot be read holds nothing that can be relied on.
+// Whether `module`'s buffer holds exactly `expected`: its text is read back
+// through the host's reader and compared byte for byte on the way, so what is
+// checked is what the host will save, not the stream it was given. It is read
+// in pieces much larger than a chunk (a reader delivers fewer bytes than asked
+// only at the end of the text), so that a big text costs few calls and no copy
+// inside the host. A buffer that cannot be read holds nothing that can be
+// relied on.
 bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
   return HostCall([&] {
     TInterfacePtr<TIEditorInterface> editor(module.GetEditorInterface());
     if (!editor) return false;
     TInterfacePtr<TIEditReader> reader(editor->CreateReader());
     if (!reader) return false;
-    std::vector<char> buffer(ReadChunkSize);
+    constexpr int32_t kPiece = 128 * ReadChunkSize;  // about 1 MiB, held in the cache
+    std::vector<char> buffer(static_cast<size_t>(
+        std::min<int64_t>(kPiece, static_cast<int64_t>(expected.size()) + ReadChunkSize)));
+    const auto piece = static_cast<int32_t>(buffer.size());
     size_t matched = 0;
-    for (int64_t position = 0; position <= TByteStream::kMaxSize; position += ReadChunkSize) {
+    for (int64_t position = 0; position <= TByteStream::kMaxSize; position += piece) {
       const int32_t delivered =
-          reader->GetText(static_cast<int32_t>(position), buffer.data(), ReadChunkSize);
-      if (delivered < 0 || delivered > ReadChunkSize) return false;
+          reader->GetText(static_cast<int32_t>(position), buffer.data(), piece);
+      if (delivered < 0 || delivered > piece) return false;
       const std::string_view chunk(buffer.data(), static_cast<size_t>(delivered));
       if (expected.substr(matched, chunk.size()) != chunk) return false;
       matched += chunk.size();
-      if (delivered < ReadChunkSize) break;
+      if (delivered < piece) break;
     }
     return matched == expected.size();
   });
@@ -393,7 +356,7 @@ bool RunCommand(TCommandSite& site, TSteps&& steps) {
 TByteStream ReadUnit(const std::string& unitFile) {
   TByteStream text;
   int64_t zero = -1;
-  const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero);
+  const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero, rmAtOnce);
   if (!length) throw TRefusal{MsgCannotRead(unitFile)};
   if (*length == 0) throw TRefusal{MsgEmptyUnit(unitFile)};
   if (zero >= 0) throw TRefusal{MsgZeroByte(unitFile, zero), PlaceIn(unitFile, text.View(), zero)};
@@ -470,10 +433,11 @@ std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string&
     // bound for any but a unit of tiny comments. Pages never written cost no
     // memory.
     TryReserve(module, source.Size());
-    // The stripped text is about as long as the unit: its pages are mapped on
-    // the second thread while the scan fills them.
+    // The stripped text is at most about as long as the unit. Its memory is
+    // mapped as the scan writes it, in huge pages (TByteStream), so that only
+    // what is written costs memory: mapping all of it ahead on a second thread
+    // took as long and held up to half the unit's size more.
     TryReserve(stripped, source.Size() + 64);
-    const TPrefault prefault(stripped.Data(), stripped.Data() + stripped.Capacity());
     Strip(unitFile, source, stripped, module, newIdent, options);
   }
 
@@ -552,7 +516,7 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
   RefuseStaleModule(unitFile, stripped, moduleFile);
   TByteStream module;
   int64_t moduleZero = -1;
-  if (!ReadText(moduleFile, module, clWhole, &moduleZero)) {
+  if (!ReadText(moduleFile, module, clWhole, &moduleZero, rmAtOnce)) {
     throw TRefusal{MsgCannotReadModule(unitFile, moduleFile)};
   }
 
@@ -561,10 +525,8 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
     source::TSourceClass processor;
     stripped.Seek(0);
     module.Seek(0);
-    // The restored text is at most as long as the two together: its pages are
-    // mapped on the second thread while the walk fills them.
+    // The restored text is at most as long as the two together.
     TryReserve(restored, stripped.Size() + module.Size());
-    const TPrefault prefault(restored.Data(), restored.Data() + restored.Capacity());
     if (!processor.ReComment(stripped, module, restored)) {
       const source::TReCommentStop& stop = processor.LastStop();
       TRefusal refusal{MsgReCommentStopped(unitFile, moduleFile, stop.Describe())};

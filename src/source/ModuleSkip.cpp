@@ -14,21 +14,6 @@ namespace {
 
 constexpr std::string_view kBodyStart = "{$ifopt R-}";
 
-// The entries' numbers and where their heads begin, in order.
-std::vector<std::pair<size_t, int32_t>> EntryPlaces(std::string_view module) {
-  std::vector<std::pair<size_t, int32_t>> places;
-  record::TEntryReader reader(module);
-  if (!reader.SkipHeader()) return places;
-  record::TFields fields;
-  std::string_view text;
-  while (reader.AtEntry()) {
-    const size_t at = reader.Cursor();
-    if (!reader.ReadHead(fields) || !reader.ReadText(fields, text)) break;
-    places.emplace_back(at, fields.Number);
-  }
-  return places;
-}
-
 enum TConditional { cdNone, cdOpen, cdElse, cdClose };
 
 // What the directive whose name begins at `p` does to the skipping scanner's
@@ -53,19 +38,42 @@ TConditional ConditionalAt(const char* p, const char* end) {
   return cdNone;
 }
 
+// The number of the last entry whose head begins at or before `at`; 0 when
+// none does. Read only as far as `at`: a problem early in a big module costs
+// no pass over the rest of it.
 int32_t EntryAt(std::string_view module, size_t at) {
   int32_t entry = 0;
-  for (const auto& [start, number] : EntryPlaces(module)) {
-    if (start > at) break;
-    entry = number;
+  record::TEntryReader reader(module);
+  if (!reader.SkipHeader()) return entry;
+  record::TFields fields;
+  std::string_view text;
+  while (reader.AtEntry() && reader.Cursor() <= at) {
+    if (!reader.ReadHead(fields) || !reader.ReadText(fields, text)) break;
+    entry = fields.Number;
   }
   return entry;
 }
 
+// The skipping scanner's pass over the module's body, compiled once per finder
+// (scan::Dispatch): ordinary code between the places where its state changes
+// is passed over a vector at a time.
+struct TForesight {
+  std::string_view module;
+  TDialect dialect;
+
+  template <class Finder>
+  TSkipProblem Run() const;
+};
+
 }  // namespace
 
 TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
-  using Finder = scan::TScalarFinder;
+  TForesight foresight{module, dialect};
+  return scan::Dispatch(foresight);
+}
+
+template <class Finder>
+TSkipProblem TForesight::Run() const {
   const size_t bodyAt = module.find(kBodyStart);
   const size_t last = module.rfind(record::kFooterStart);
   if (bodyAt == std::string_view::npos || last == std::string_view::npos || last == 0) return {};
@@ -123,7 +131,8 @@ TSkipProblem ForeseeSkipProblem(std::string_view module, TDialect dialect) {
     } else if (c == '/' && next == '/') {
       p = scan::FindLineBreak<Finder>(p + 2, end);
     } else {
-      ++p;
+      // The same places as the tests above: a quote, "{", "(*" and "//".
+      p = Finder::Special(p + 1, end);
     }
   }
   if (!opened.empty()) return problemAt(opened.front());

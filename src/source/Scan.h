@@ -339,9 +339,10 @@ const char* FindParenClose(const char* p, const char* end) {
 // which the compiler ends it too.
 template <class TFinder>
 const char* FindLineBreak(const char* p, const char* end) {
+  // The finder, not memchr: most comments are short, and a call per comment
+  // cost the scan more than its search.
   const char* lf = TFinder::Find(p, end, '\n');
-  const void* cr = std::memchr(p, '\r', static_cast<size_t>(lf - p));
-  return cr != nullptr ? static_cast<const char*>(cr) : lf;
+  return TFinder::Find(p, lf, '\r');
 }
 
 // Nested "{" comments: each "{" inside opens one more level (its kind only).
@@ -350,9 +351,8 @@ const char* FindNestedBraceClose(const char* p, const char* end) {
   int64_t depth = 1;
   for (;;) {
     const char* close = TFinder::Find(p, end, '}');
-    for (const char* open = p; (open = static_cast<const char*>(std::memchr(
-                                    open, '{', static_cast<size_t>(close - open)))) != nullptr;
-         ++open) {
+    for (const char* open = TFinder::Find(p, close, '{'); open < close;
+         open = TFinder::Find(open + 1, close, '{')) {
       ++depth;
     }
     if (close == end || --depth == 0) return close;

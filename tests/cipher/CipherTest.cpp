@@ -94,6 +94,29 @@ TEST(VantorCipherTest, SameStorageForInputAndOutput) {
   EXPECT_EQ(inPlace, plain);
 }
 
+// Many blocks at once give what DecryptBlock gives each, for counts around the
+// number deciphered side by side, into other storage and in place.
+TEST(VantorCipherTest, DecryptBlocksDeciphersEachBlockAsDecryptBlock) {
+  TVantorCipher cipher;
+  cipher.SetKey("side by side");
+  std::mt19937 rng(7);
+  for (const size_t count : {size_t{0}, size_t{1}, size_t{3}, size_t{4}, size_t{5}, size_t{9}}) {
+    std::vector<uint8_t> input(8 * count), expected(8 * count);
+    for (size_t i = 0; i < count; ++i) {
+      const TCipherBlock block = RandomBlock(rng);
+      TCipherBlock plain;
+      cipher.DecryptBlock(block, plain);
+      std::copy(block.begin(), block.end(), input.begin() + 8 * i);
+      std::copy(plain.begin(), plain.end(), expected.begin() + 8 * i);
+    }
+    std::vector<uint8_t> separate(8 * count), inPlace = input;
+    cipher.DecryptBlocks(input.data(), separate.data(), count);
+    cipher.DecryptBlocks(inPlace.data(), inPlace.data(), count);
+    EXPECT_EQ(separate, expected) << count << " blocks";
+    EXPECT_EQ(inPlace, expected) << count << " blocks, in place";
+  }
+}
+
 // One enciphering pass written out from the round's definition: catches wrong
 // word order, byte order, subkey order or round wiring, which round trips miss.
 TEST(VantorCipherTest, EncryptBlockFollowsTheRoundDefinition) {

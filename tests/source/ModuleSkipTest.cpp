@@ -4,9 +4,24 @@
 
 #include "SourceTestUtil.h"
 #include "source/ModuleSkip.h"
+#include "source/Scan.h"
 
 namespace scrivlock::source {
 namespace {
+
+// Runs `check` once on each finder the processor has, then goes back to the
+// one SCRIVLOCK_SIMD chose: the foresight passes over code a vector at a time.
+template <class TCheck>
+void OnEveryFinder(TCheck check) {
+  const scan::TVectorSet chosen = scan::VectorSet();
+  for (const scan::TVectorSet set : {scan::vsNone, scan::vsSse2, scan::vsAvx2}) {
+    if (scan::UseVectorSet(set) == set) check(set);
+  }
+  scan::UseVectorSet(chosen);
+}
+
+// Long enough that a finder passes over it in whole vectors.
+const std::string kLong(100, 'x');
 
 TEST(ModuleSkipTest, NamesTheFirstCommentThatKeepsTheBodyFromBeingSkipped) {
   struct {
@@ -34,16 +49,28 @@ TEST(ModuleSkipTest, NamesTheFirstCommentThatKeepsTheBodyFromBeingSkipped) {
       {"a quote that reopens nothing", "{ it's\r\n fine }", dlDelphi, false, 0},
       {"a nest closed on its line, fpc", "(* a\r\n{ { b } } *)", dlFpc, false, 0},
       {"the same unclosed without nesting", "(* a\r\n{ { b } *)", dlFpc, true, 1},
+      {"openers past long runs of code",
+       "{" + kLong + "}" + kLong + "(* " + kLong + "\r\n{ " + kLong + " *)", dlDelphi, true, 2},
+      {"a long line of slashes and parens", "{ a\r\n" + kLong + "( / ) / (" + kLong + "}" + kLong,
+       dlDelphi, false, 0},
+      {"an opener in a literal far into a long text", "{ a\r\n" + kLong + "'{" + kLong + "\r\n}",
+       dlDelphi, false, 0},
+      {"the same opener without the quote", "{ a\r\n" + kLong + "{" + kLong + "\r\n}", dlDelphi,
+       true, 1},
+      {"a conditional far into a long text", "(* " + kLong + "\r\n" + kLong + "{$ifdef x} *)",
+       dlDelphi, true, 1},
   };
-  for (const auto& c : cases) {
-    const auto u = test::Uncomment(c.unit, "Unit1.pas", "Unit2", {c.dialect, false});
-    ASSERT_TRUE(u.ok) << c.name;
-    const TSkipProblem problem = ForeseeSkipProblem(u.module, c.dialect);
-    EXPECT_EQ(problem.Found, c.found) << c.name;
-    if (c.found) {
-      EXPECT_EQ(problem.Entry, c.entry) << c.name;
+  OnEveryFinder([&](scan::TVectorSet set) {
+    for (const auto& c : cases) {
+      const auto u = test::Uncomment(c.unit, "Unit1.pas", "Unit2", {c.dialect, false});
+      ASSERT_TRUE(u.ok) << c.name;
+      const TSkipProblem problem = ForeseeSkipProblem(u.module, c.dialect);
+      EXPECT_EQ(problem.Found, c.found) << c.name << ", finder " << set;
+      if (c.found) {
+        EXPECT_EQ(problem.Entry, c.entry) << c.name << ", finder " << set;
+      }
     }
-  }
+  });
 }
 
 TEST(ModuleSkipTest, TheUnitsFileNameAndTextsThatAreNoModule) {

@@ -775,19 +775,24 @@ TFileHost::TFileHost(const std::string& projectPath, TDrafts drafts)
   FState->Services = {new TFileServices(*FState), &TFileServices::Free};
   DIR* dir = ::opendir(FState->Folder.c_str());
   if (!dir) throw TError(SystemError("cannot read folder", FState->Folder));
-  std::vector<std::string> names;
+  // The listing names each file's type where the file system keeps it: a
+  // regular file needs no look of its own, which in a folder of ten thousand
+  // units is a good part of a status.
+  std::vector<std::pair<std::string, bool>> names;  // name, known to be a regular file
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name(entry->d_name);
     if (name.empty() || name.front() == '.' || !IsUnitFileName(name)) continue;
-    names.emplace_back(name);
+    names.emplace_back(name, entry->d_type == DT_REG);
   }
   ::closedir(dir);
   std::sort(names.begin(), names.end());
-  for (const std::string& name : names) {
+  for (const auto& [name, regular] : names) {
     const std::string fileName = FState->Folder + "/" + name;
     // Looked at without opening it: opening a FIFO or a device can block.
     struct stat info {};
-    if (::stat(fileName.c_str(), &info) != 0) {
+    if (regular) {
+      FState->Units.push_back(FState->Add(fileName));
+    } else if (::stat(fileName.c_str(), &info) != 0) {
       FState->Skipped.push_back({fileName, ::lstat(fileName.c_str(), &info) == 0
                                                ? "a link to nothing"
                                                : std::strerror(errno)});
