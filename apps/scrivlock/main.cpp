@@ -105,15 +105,6 @@ std::string FolderOf(const std::string& fileName) {
   return slash == std::string::npos ? "." : slash == 0 ? "/" : fileName.substr(0, slash);
 }
 
-// The file a name stands for: a symbolic link's target, else the name.
-std::string TargetOf(const std::string& fileName) {
-  char* real = ::realpath(fileName.c_str(), nullptr);
-  if (!real) return fileName;
-  std::string target(real);
-  std::free(real);
-  return target;
-}
-
 // The file of exactly that name; failing that, the one file in its folder
 // whose name differs from it in letter case only (as a user may type it).
 std::string ExistingName(const std::string& fileName) {
@@ -195,7 +186,7 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
     // and the unit's own, where it is a link's target. Held until the changes
     // are on disk; taken in one order, so that two runs cannot wait on each
     // other.
-    std::set<std::string> folders{folder, FolderOf(TargetOf(unitFile))};
+    std::set<std::string> folders{folder, FolderOf(TFileHost::TargetOf(unitFile))};
     std::vector<std::unique_ptr<hosts::TFolderLock>> locks;
     for (const std::string& lockFolder : folders) {
       locks.push_back(std::make_unique<hosts::TFolderLock>(lockFolder, options.LockTimeout, [&] {

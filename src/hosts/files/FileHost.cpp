@@ -105,16 +105,6 @@ int OpenRegularFile(const std::string& fileName) {
   return fd;
 }
 
-// The file a name stands for: a symbolic link's target (so that it, not the
-// link, is replaced), else the name itself.
-std::string TargetOf(const std::string& fileName) {
-  char* real = ::realpath(fileName.c_str(), nullptr);
-  if (!real) return fileName;
-  std::string target(real);
-  std::free(real);
-  return target;
-}
-
 std::string FolderOf(const std::string& fileName) {
   const std::string folder(ExtractFilePath(fileName));
   return folder.empty() ? "." : folder.substr(0, folder.size() - 1);
@@ -609,7 +599,7 @@ class TFileEditor : public TCounted<TIEditorInterface> {
     if (!original.Open(*FBuffer)) return nullptr;
     // Beside the file itself, where it is a link's target: the draft replaces
     // the target and the link stays.
-    TDraftPtr draft = FState.OpenDraft(TargetOf(FBuffer->FileName));
+    TDraftPtr draft = FState.OpenDraft(TFileHost::TargetOf(FBuffer->FileName));
     if (!draft) return nullptr;
     return new TFileWriter(FState, FBuffer, std::move(original), std::move(draft));
   }
@@ -738,6 +728,14 @@ class TFileServices : public TIToolServices {
 };
 
 }  // namespace
+
+std::string TFileHost::TargetOf(const std::string& fileName) {
+  char* real = ::realpath(fileName.c_str(), nullptr);
+  if (!real) return fileName;
+  std::string target(real);
+  std::free(real);
+  return target;
+}
 
 std::string TFileHost::FullFileName(const std::string& path) {
   std::error_code error;

@@ -66,6 +66,9 @@ class TFileHost {
   static std::string ProjectFolderOf(const std::string& path);
   // `path` made absolute and normalised, the way this host names files.
   static std::string FullFileName(const std::string& path);
+  // The file a name stands for: a symbolic link's target (so that it, not the
+  // link, is replaced), else the name itself.
+  static std::string TargetOf(const std::string& fileName);
 
   // Owned by the host; do not Release it.
   hostintf::TIToolServices* ToolServices();
