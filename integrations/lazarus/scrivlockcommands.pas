@@ -35,6 +35,8 @@ implementation
 uses
   Controls, LazFileUtils, LazIDEIntf, ProjectIntf, SrcEditorIntf, ScrivlockCore;
 
+// The messages about the unit and its module are the core's (CoreMessage), as
+// every host shows them; these few are about Lazarus itself.
 resourcestring
   SCoreMissing = 'The Scrivlock core library could not be loaded: %s.' + LineEnding +
     'Install libscrivlock-core.so where the system''s loader finds it, or name it in ' +
@@ -42,21 +44,6 @@ resourcestring
   SNoProject = 'There is no project open.';
   SNotSaved = 'Unit %s has not been saved yet. Save it first.';
   SNoEditor = 'Unit %s could not be opened in the source editor.';
-  SEmpty = 'Unit %s is empty.';
-  SZeroByte = 'Unit %s holds a zero byte at offset %d.';
-  SAlready = 'Unit %s is already uncommented: its comments are in %s.';
-  SSeveral = 'Unit %s has %d commenting modules; only one is accepted.';
-  SNone = 'Unit %s has no commenting module.';
-  SRefused = 'Uncomment refused unit %s (reason %d).';
-  SFailed = 'The Scrivlock core failed on unit %s: %s';
-  SNoModule = 'The commenting module %s could not be created; unit %s is unchanged.';
-  SModuleNotFilled = 'The commenting module %s does not hold what was written; unit %s is ' +
-    'unchanged and %s can be discarded.';
-  SUnitNotWritten = 'The editor did not take the new text of unit %s; its comments are safe ' +
-    'in %s.';
-  SSkipProblem = 'Unit %s is uncommented, but the compiler cannot skip its commenting ' +
-    'module %s (comment %d): the project does not build until the unit is re-commented.';
-  SStopped = 'Re-Comment stopped on unit %s at line %d, column %d: %s. Nothing was changed.';
   SNotSavedAfter = 'Unit %s was restored in the editor but could not be saved; its ' +
     'commenting module %s was kept. Save the unit, then remove the module from the project.';
   SNotDeleted = 'Unit %s is restored and saved; its commenting module %s could not be deleted.';
@@ -252,11 +239,34 @@ begin
     Exit(Format(SNoEditor, [UnitFile]));
   Text := EditorText(Editor);
   if Text = '' then
-    Exit(Format(SEmpty, [UnitFile]));
+    Exit(CoreMessage(smEmptyUnit, UnitFile));
   Zero := Pos(#0, Text);
   if Zero > 0 then
-    Exit(Format(SZeroByte, [UnitFile, Zero - 1]));
+    Exit(CoreMessage(smZeroByte, UnitFile, '', Zero - 1));
   Result := '';
+end;
+
+// Message as one about the place of marker {#Entry} in Stripped, the text of
+// UnitFile, when it holds that marker (Entry 0 is the module's header).
+function AtMarker(const Stripped: RawByteString; const UnitFile: string; Entry: Integer;
+  const Message: string): string;
+var
+  At, I, Line, LineStart: Integer;
+begin
+  At := 0;
+  if Entry > 0 then
+    At := Pos('{#' + IntToStr(Entry) + '}', Stripped);
+  if At = 0 then
+    Exit(Message);
+  Line := 1;
+  LineStart := 1;
+  for I := 1 to At - 1 do
+    if Stripped[I] = #10 then
+    begin
+      Inc(Line);
+      LineStart := I + 1;
+    end;
+  Result := CoreMessageAt(UnitFile, Line, At - LineStart + 1, Message);
 end;
 
 function UncommentUnit(const UnitFile: string): TCommandOutcome;
@@ -275,7 +285,7 @@ begin
   try
     FindModules(UnitFile, Modules);
     if Modules.Count > 0 then
-      Exit(Outcome(False, Format(SAlready, [UnitFile, Modules[0]])));
+      Exit(Outcome(False, CoreMessage(smAlreadyUncommented, UnitFile, Modules[0])));
   finally
     Modules.Free;
   end;
@@ -285,29 +295,31 @@ begin
   // that the compiler's messages point at the unit's own lines.
   U := CoreUncomment(Text, UnitFile, ModuleUnit, sdAuto, ProjectMode, True);
   if U.Code = scRefused then
-    Exit(Outcome(False, Format(SRefused, [UnitFile, U.Refusal])));
+    Exit(Outcome(False, CoreMessage(smRefused, UnitFile, '', U.Refusal)));
   if U.Code <> scOk then
-    Exit(Outcome(False, Format(SFailed, [UnitFile, U.Message])));
+    Exit(Outcome(False, CoreMessage(smRefused, UnitFile, '', urFailure) + LineEnding +
+      U.Message));
 
   // The module is made, filled and saved before the unit is touched: whatever
   // happens to the unit's buffer afterwards, its comments are on disk.
   if LazarusIDE.DoNewEditorFile(FileDescriptorUnit, ModuleFile, U.Module,
     [nfIsPartOfProject, nfOpenInEditor, nfSave]) <> mrOk then
-    Exit(Outcome(False, Format(SNoModule, [ModuleFile, UnitFile])));
+    Exit(Outcome(False, CoreMessage(smCannotCreateModule, UnitFile)));
   ModuleEditor := SourceEditorManagerIntf.SourceEditorIntfWithFilename(ModuleFile);
   if (ModuleEditor = nil) or not Holds(ModuleEditor, U.Module) or
     ModuleEditor.Modified then
-    Exit(Outcome(False, Format(SModuleNotFilled, [ModuleFile, UnitFile, ModuleFile])));
+    Exit(Outcome(False, CoreMessage(smCannotFillModule, UnitFile, ModuleFile)));
 
   ReplaceAll(Editor, U.Stripped);
   if not Holds(Editor, U.Stripped) then
-    Exit(Outcome(False, Format(SUnitNotWritten, [UnitFile, ModuleFile])));
+    Exit(Outcome(False, CoreMessage(smUnitNotStripped, UnitFile, ModuleFile)));
   SourceEditorManagerIntf.ActiveEditor := Editor;
 
   // The module is compiled in the project's mode, which may differ from the
   // unit's.
   if CoreForeseeSkipProblem(U.Module, sdAuto, ProjectMode, Entry) = 1 then
-    Exit(Outcome(True, Format(SSkipProblem, [UnitFile, ModuleFile, Entry])));
+    Exit(Outcome(True, AtMarker(U.Stripped, UnitFile, Entry,
+      CoreMessage(smModuleNotSkippable, UnitFile, ModuleFile, Entry))));
   Result := Outcome(True, '');
 end;
 
@@ -328,15 +340,15 @@ begin
   try
     FindModules(UnitFile, Modules);
     if Modules.Count > 1 then
-      Exit(Outcome(False, Format(SSeveral, [UnitFile, Modules.Count])));
+      Exit(Outcome(False, CoreMessage(smSeveralModules, UnitFile, '', Modules.Count)));
     if Modules.Count = 0 then
-      Exit(Outcome(False, Format(SNone, [UnitFile])));
+      Exit(Outcome(False, CoreMessage(smNoModule, UnitFile)));
     ModuleFile := Modules[0];
   finally
     Modules.Free;
   end;
   if not TextOf(ModuleFile, Module) then
-    Exit(Outcome(False, Format(SNone, [UnitFile])));
+    Exit(Outcome(False, CoreMessage(smCannotReadModule, UnitFile, ModuleFile)));
 
   R := CoreRecomment(Stripped, Module);
   if R.Code = scStopped then
@@ -344,14 +356,16 @@ begin
     // The place is the editor's: its text was read line for line from it.
     Editor.CursorTextXY := Point(R.Column, R.Line);
     SourceEditorManagerIntf.ActiveEditor := Editor;
-    Exit(Outcome(False, Format(SStopped, [UnitFile, R.Line, R.Column, R.Description])));
+    Exit(Outcome(False, CoreMessageAt(UnitFile, R.Line, R.Column,
+      CoreMessage(smRecommentStopped, UnitFile, ModuleFile, 0, R.Description))));
   end;
   if R.Code <> scOk then
-    Exit(Outcome(False, Format(SFailed, [UnitFile, R.Description])));
+    Exit(Outcome(False, CoreMessage(smRecommentStopped, UnitFile, ModuleFile, 0,
+      R.Description)));
 
   ReplaceAll(Editor, R.Restored);
   if not Holds(Editor, R.Restored) then
-    Exit(Outcome(False, Format(SUnitNotWritten, [UnitFile, ModuleFile])));
+    Exit(Outcome(False, CoreMessage(smUnitNotRestored, UnitFile, ModuleFile)));
   SourceEditorManagerIntf.ActiveEditor := Editor;
 
   // The module goes only once the restored unit is on disk.

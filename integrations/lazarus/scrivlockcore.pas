@@ -50,6 +50,23 @@ const
   rsFailure = 8;
   rsDamagedEntry = 9;
 
+  // The messages every host shows (SCRIVLOCK_MSG_*), for CoreMessage.
+  smSelectUnit = 1;
+  smAlreadyUncommented = 2;
+  smCannotRead = 3;
+  smRefused = 4;
+  smSeveralModules = 5;
+  smNoModule = 6;
+  smModuleNotSkippable = 7;
+  smEmptyUnit = 8;
+  smZeroByte = 9;
+  smCannotCreateModule = 10;
+  smCannotFillModule = 11;
+  smUnitNotStripped = 12;
+  smUnitNotRestored = 13;
+  smCannotReadModule = 14;
+  smRecommentStopped = 15;
+
 type
   TScrivlockUncommentResult = record
     Stripped: PChar;
@@ -109,6 +126,10 @@ var
   scrivlock_foresee_skip_problem: function(module: PChar; module_size: csize_t; dialect: cint;
     project_mode: PChar; entry: pclong): cint; cdecl;
   scrivlock_free: procedure(pointer: Pointer); cdecl;
+  scrivlock_message: function(message: cint; unit_file, module_file: PChar; number: clong;
+    detail: PChar): PChar; cdecl;
+  scrivlock_message_at: function(file_name: PChar; line, column: clong;
+    text: PChar): PChar; cdecl;
 
 { Loads the library: from FileName when given, else from $SCRIVLOCK_CORE,
   else by name where the system's loader looks. True when it is loaded and
@@ -130,6 +151,13 @@ function CoreIsModuleOf(const Module: RawByteString; const UnitFileName: string)
 // causes it; 0 when it can; or a negative code.
 function CoreForeseeSkipProblem(const Module: RawByteString; Dialect: Integer;
   const ProjectMode: string; out Entry: Integer): Integer;
+// The text of message Id (sm*) that the product's other hosts show, with the
+// file names, Number and Detail it takes; its line breaks are LineEnding.
+function CoreMessage(Id: Integer; const UnitFile: string; const ModuleFile: string = '';
+  Number: Int64 = 0; const Detail: string = ''): string;
+// Text as a message about line Line, column Column of FileName, in the form
+// of the compiler's messages: "Unit1.pas(12,5) Error: ...".
+function CoreMessageAt(const FileName: string; Line, Column: Integer; const Text: string): string;
 
 implementation
 
@@ -150,6 +178,8 @@ begin
   scrivlock_is_module_of := nil;
   scrivlock_foresee_skip_problem := nil;
   scrivlock_free := nil;
+  scrivlock_message := nil;
+  scrivlock_message_at := nil;
 end;
 
 procedure UnloadScrivlockCore;
@@ -194,6 +224,8 @@ begin
   Pointer(scrivlock_is_module_of) := Entry('scrivlock_is_module_of');
   Pointer(scrivlock_foresee_skip_problem) := Entry('scrivlock_foresee_skip_problem');
   Pointer(scrivlock_free) := Entry('scrivlock_free');
+  Pointer(scrivlock_message) := Entry('scrivlock_message');
+  Pointer(scrivlock_message_at) := Entry('scrivlock_message_at');
   if (Error = '') and (scrivlock_api_version() <> ScrivlockApiVersion) then
     Error := Format('%s speaks interface %d, this package %d',
       [Path, scrivlock_api_version(), ScrivlockApiVersion]);
@@ -289,6 +321,30 @@ begin
   Result := scrivlock_foresee_skip_problem(PChar(Module), Length(Module), Dialect,
     NameOrNil(ProjectMode), @E);
   Entry := E;
+end;
+
+// A text the library handed out, freed; its CR LF breaks made LineEnding.
+function TakeText(P: PChar): string;
+begin
+  if P = nil then
+    Exit('');
+  try
+    Result := StringReplace(StrPas(P), #13#10, LineEnding, [rfReplaceAll]);
+  finally
+    scrivlock_free(P);
+  end;
+end;
+
+function CoreMessage(Id: Integer; const UnitFile: string; const ModuleFile: string;
+  Number: Int64; const Detail: string): string;
+begin
+  Result := TakeText(scrivlock_message(Id, PChar(UnitFile), PChar(ModuleFile), Number,
+    PChar(Detail)));
+end;
+
+function CoreMessageAt(const FileName: string; Line, Column: Integer; const Text: string): string;
+begin
+  Result := TakeText(scrivlock_message_at(PChar(FileName), Line, Column, PChar(Text)));
 end;
 
 finalization

@@ -1,5 +1,7 @@
 #include "capi/scrivlock.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -10,6 +12,7 @@
 
 #include "base/ByteStream.h"
 #include "base/Error.h"
+#include "commands/Messages.h"
 #include "source/Dialect.h"
 #include "source/ModuleSkip.h"
 #include "source/SourceClass.h"
@@ -242,6 +245,66 @@ int scrivlock_foresee_skip_problem(const char* module, size_t module_size, int d
     *entry = problem.Entry;
     return problem.Found ? 1 : 0;
   });
+}
+
+char* scrivlock_message(int message, const char* unit_file, const char* module_file, long number,
+                        const char* detail) {
+  namespace m = commands;
+  const std::string_view unit = unit_file != nullptr ? unit_file : "";
+  const std::string_view module = module_file != nullptr ? module_file : "";
+  const auto count = static_cast<int32_t>(std::clamp<long>(number, INT32_MIN, INT32_MAX));
+  try {
+    switch (message) {
+      case SCRIVLOCK_MSG_SELECT_UNIT:
+        return Copy(m::MsgSelectUnit);
+      case SCRIVLOCK_MSG_ALREADY_UNCOMMENTED:
+        return Copy(m::MsgAlreadyUncommented(unit, module));
+      case SCRIVLOCK_MSG_CANNOT_READ:
+        return Copy(m::MsgCannotRead(unit));
+      case SCRIVLOCK_MSG_REFUSED: {
+        // A number that names no refusal gets the message of a plain failure.
+        const bool known = number >= SCRIVLOCK_UR_NONE && number <= SCRIVLOCK_UR_FAILURE;
+        const auto reason =
+            known ? static_cast<source::TUnCommentRefusal>(number) : source::urFailure;
+        return Copy(m::UnCommentRefusalMessage(reason, unit));
+      }
+      case SCRIVLOCK_MSG_SEVERAL_MODULES:
+        return Copy(m::MsgSeveralModules(unit, count));
+      case SCRIVLOCK_MSG_NO_MODULE:
+        return Copy(m::MsgNoModule(unit));
+      case SCRIVLOCK_MSG_MODULE_NOT_SKIPPABLE:
+        return Copy(m::MsgModuleNotSkippable(unit, module, count));
+      case SCRIVLOCK_MSG_EMPTY_UNIT:
+        return Copy(m::MsgEmptyUnit(unit));
+      case SCRIVLOCK_MSG_ZERO_BYTE:
+        return Copy(m::MsgZeroByte(unit, number));
+      case SCRIVLOCK_MSG_CANNOT_CREATE_MODULE:
+        return Copy(m::MsgCannotCreateModule(unit));
+      case SCRIVLOCK_MSG_CANNOT_FILL_MODULE:
+        return Copy(m::MsgCannotFillModule(unit, module));
+      case SCRIVLOCK_MSG_UNIT_NOT_STRIPPED:
+        return Copy(m::MsgUnitNotStripped(unit, module));
+      case SCRIVLOCK_MSG_UNIT_NOT_RESTORED:
+        return Copy(m::MsgUnitNotRestored(unit, module));
+      case SCRIVLOCK_MSG_CANNOT_READ_MODULE:
+        return Copy(m::MsgCannotReadModule(unit, module));
+      case SCRIVLOCK_MSG_RECOMMENT_STOPPED:
+        return Copy(m::MsgReCommentStopped(unit, module, detail != nullptr ? detail : ""));
+      default:
+        return nullptr;
+    }
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+char* scrivlock_message_at(const char* file_name, long line, long column, const char* text) {
+  try {
+    return Copy(commands::MsgAt(file_name != nullptr ? file_name : "", line, column,
+                                text != nullptr ? text : ""));
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 void scrivlock_free(void* pointer) {

@@ -138,8 +138,42 @@ SCRIVLOCK_EXPORT int scrivlock_foresee_skip_problem(const char* module, size_t m
                                                     int dialect, const char* project_mode,
                                                     long* entry);
 
+/* The messages the product's other hosts show, for a caller that hosts the
+ * commands itself (an IDE package), so that every host says the same. Each
+ * takes the arguments named beside it; the others are ignored. */
+#define SCRIVLOCK_MSG_SELECT_UNIT 1           /* none */
+#define SCRIVLOCK_MSG_ALREADY_UNCOMMENTED 2   /* unit, module ("" when it has several) */
+#define SCRIVLOCK_MSG_CANNOT_READ 3           /* unit */
+#define SCRIVLOCK_MSG_REFUSED 4               /* unit; number: the SCRIVLOCK_UR_* refusal */
+#define SCRIVLOCK_MSG_SEVERAL_MODULES 5       /* unit; number: how many modules */
+#define SCRIVLOCK_MSG_NO_MODULE 6             /* unit */
+#define SCRIVLOCK_MSG_MODULE_NOT_SKIPPABLE 7  /* unit, module; number: the entry */
+#define SCRIVLOCK_MSG_EMPTY_UNIT 8            /* unit */
+#define SCRIVLOCK_MSG_ZERO_BYTE 9             /* unit: the file; number: the byte's offset */
+#define SCRIVLOCK_MSG_CANNOT_CREATE_MODULE 10 /* unit */
+#define SCRIVLOCK_MSG_CANNOT_FILL_MODULE 11   /* unit, module */
+#define SCRIVLOCK_MSG_UNIT_NOT_STRIPPED 12    /* unit, module */
+#define SCRIVLOCK_MSG_UNIT_NOT_RESTORED 13    /* unit, module */
+#define SCRIVLOCK_MSG_CANNOT_READ_MODULE 14   /* unit, module */
+#define SCRIVLOCK_MSG_RECOMMENT_STOPPED 15    /* unit, module; detail: the stop's description */
+
+/* The text of message `message` (a SCRIVLOCK_MSG_*) about the unit file
+ * `unit_file` and the module file `module_file` (null counts as ""), with
+ * `number` and `detail` where it takes them. Line breaks are CR LF. Null for
+ * an unknown message or when memory cannot be had; else the caller frees it
+ * with scrivlock_free. */
+SCRIVLOCK_EXPORT char* scrivlock_message(int message, const char* unit_file,
+                                         const char* module_file, long number, const char* detail);
+
+/* `text` as a message about line `line`, column `column` (from 1) of file
+ * `file_name`, in the form of the compiler's messages that editors jump to:
+ * "Unit1.pas(12,5) Error: " + text, or "Warning: " for a text that begins with
+ * "Warning". Null only when memory cannot be had; freed with scrivlock_free. */
+SCRIVLOCK_EXPORT char* scrivlock_message_at(const char* file_name, long line, long column,
+                                            const char* text);
+
 /* Frees a pointer that the library handed out (a result's texts, message and
- * description). Null is allowed. */
+ * description, a message's text). Null is allowed. */
 SCRIVLOCK_EXPORT void scrivlock_free(void* pointer);
 
 #ifdef __cplusplus

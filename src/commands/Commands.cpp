@@ -554,23 +554,6 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
 
 }  // namespace
 
-std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, const std::string& unitFile) {
-  switch (reason) {
-    case source::urExtension:
-      return MsgNotPascalUnit(unitFile);
-    case source::urFileName:
-      return MsgUnrecordableName(unitFile);
-    case source::urNotUncommentable:
-      return MsgNotUncommentable(unitFile);
-    case source::urTooLarge:
-      return MsgTooLarge(unitFile);
-    case source::urNone:
-    case source::urFailure:
-      break;
-  }
-  return MsgUnCommentFailed(unitFile);
-}
-
 int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit) {
   if (!stream) return 0;
   return ReadText(fileName, *stream, chunkLimit).value_or(0);

@@ -57,10 +57,6 @@ void WriteModuleText(const std::string& fileName, TByteStream* stream);
 int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& units,
                               std::string& moduleFile);
 
-// The message for a unit that UnComment refused for `reason`: M4 only for the
-// not-uncommentable mark, a message of its own for each other reason.
-std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, const std::string& unitFile);
-
 // Uncomment on `unitFile`: refuses with a message when the unit already has a
 // commenting module among `units`, cannot be read, is empty, holds a zero byte,
 // or is refused by the source processor (for its reason); otherwise has the host create the

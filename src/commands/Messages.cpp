@@ -39,6 +39,23 @@ std::string MsgUnrecordableName(std::string_view unitFile) {
                  "never be found again.\r\nRename the unit first."});
 }
 
+std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, std::string_view unitFile) {
+  switch (reason) {
+    case source::urExtension:
+      return MsgNotPascalUnit(unitFile);
+    case source::urFileName:
+      return MsgUnrecordableName(unitFile);
+    case source::urNotUncommentable:
+      return MsgNotUncommentable(unitFile);
+    case source::urTooLarge:
+      return MsgTooLarge(unitFile);
+    case source::urNone:
+    case source::urFailure:
+      break;
+  }
+  return MsgUnCommentFailed(unitFile);
+}
+
 std::string MsgTooLarge(std::string_view unitFile) {
   return Concat({"Error. Unit ", unitFile,
                  " is too large to uncomment:\r\nits text without comments or its commenting "

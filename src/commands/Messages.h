@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "source/SourceClass.h"
+
 namespace scrivlock::commands {
 
 // M1: no unit chosen.
@@ -37,6 +39,9 @@ std::string MsgUnrecordableName(std::string_view unitFile);
 // build until the unit is re-commented.
 std::string MsgModuleNotSkippable(std::string_view unitFile, std::string_view moduleFile,
                                   int32_t entry);
+// The message for a unit that UnComment refused for `reason`: M4 only for the
+// not-uncommentable mark, a message of its own for each other reason.
+std::string UnCommentRefusalMessage(source::TUnCommentRefusal reason, std::string_view unitFile);
 // Uncomment refused a unit whose stripped text or module would pass the 2 GB
 // that a text may hold.
 std::string MsgTooLarge(std::string_view unitFile);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "capi/scrivlock.h"
+#include "commands/Messages.h"
 #include "source/SourceClass.h"
 
 namespace {
@@ -359,6 +360,63 @@ TEST(CoreApiTest, ForeseesAModuleTheCompilerCannotSkip) {
   }
   long entry = -1;
   EXPECT_EQ(scrivlock_foresee_skip_problem("x", 1, 9, nullptr, &entry), SCRIVLOCK_E_ARGUMENT);
+}
+
+// The texts a host of the caller's own shows are the commands' own, so that
+// every host says the same.
+TEST(CoreApiTest, GivesTheMessagesTheOtherHostsShow) {
+  namespace m = scrivlock::commands;
+  const char* unit = "/p/Unit1.pas";
+  const char* module = "/p/Unit2.pas";
+  const struct {
+    int message;
+    long number;
+    const char* detail;
+    std::string expected;
+  } cases[] = {
+      {SCRIVLOCK_MSG_SELECT_UNIT, 0, nullptr, m::MsgSelectUnit},
+      {SCRIVLOCK_MSG_ALREADY_UNCOMMENTED, 0, nullptr, m::MsgAlreadyUncommented(unit, module)},
+      {SCRIVLOCK_MSG_CANNOT_READ, 0, nullptr, m::MsgCannotRead(unit)},
+      {SCRIVLOCK_MSG_REFUSED, SCRIVLOCK_UR_NOT_UNCOMMENTABLE, nullptr,
+       m::MsgNotUncommentable(unit)},
+      {SCRIVLOCK_MSG_REFUSED, SCRIVLOCK_UR_EXTENSION, nullptr, m::MsgNotPascalUnit(unit)},
+      {SCRIVLOCK_MSG_REFUSED, SCRIVLOCK_UR_FILE_NAME, nullptr, m::MsgUnrecordableName(unit)},
+      {SCRIVLOCK_MSG_REFUSED, SCRIVLOCK_UR_TOO_LARGE, nullptr, m::MsgTooLarge(unit)},
+      {SCRIVLOCK_MSG_REFUSED, SCRIVLOCK_UR_FAILURE, nullptr, m::MsgUnCommentFailed(unit)},
+      {SCRIVLOCK_MSG_REFUSED, 1000, nullptr, m::MsgUnCommentFailed(unit)},
+      {SCRIVLOCK_MSG_REFUSED, -1, nullptr, m::MsgUnCommentFailed(unit)},
+      {SCRIVLOCK_MSG_SEVERAL_MODULES, 3, nullptr, m::MsgSeveralModules(unit, 3)},
+      {SCRIVLOCK_MSG_NO_MODULE, 0, nullptr, m::MsgNoModule(unit)},
+      {SCRIVLOCK_MSG_MODULE_NOT_SKIPPABLE, 7, nullptr, m::MsgModuleNotSkippable(unit, module, 7)},
+      {SCRIVLOCK_MSG_EMPTY_UNIT, 0, nullptr, m::MsgEmptyUnit(unit)},
+      {SCRIVLOCK_MSG_ZERO_BYTE, 12, nullptr, m::MsgZeroByte(unit, 12)},
+      {SCRIVLOCK_MSG_CANNOT_CREATE_MODULE, 0, nullptr, m::MsgCannotCreateModule(unit)},
+      {SCRIVLOCK_MSG_CANNOT_FILL_MODULE, 0, nullptr, m::MsgCannotFillModule(unit, module)},
+      {SCRIVLOCK_MSG_UNIT_NOT_STRIPPED, 0, nullptr, m::MsgUnitNotStripped(unit, module)},
+      {SCRIVLOCK_MSG_UNIT_NOT_RESTORED, 0, nullptr, m::MsgUnitNotRestored(unit, module)},
+      {SCRIVLOCK_MSG_CANNOT_READ_MODULE, 0, nullptr, m::MsgCannotReadModule(unit, module)},
+      {SCRIVLOCK_MSG_RECOMMENT_STOPPED, 0, "marker {#4} does not match",
+       m::MsgReCommentStopped(unit, module, "marker {#4} does not match")},
+  };
+  for (const auto& c : cases) {
+    char* text = scrivlock_message(c.message, unit, module, c.number, c.detail);
+    ASSERT_NE(text, nullptr) << c.message;
+    EXPECT_EQ(std::string(text), c.expected) << c.message;
+    scrivlock_free(text);
+  }
+  EXPECT_EQ(scrivlock_message(0, unit, module, 0, nullptr), nullptr);
+  EXPECT_EQ(scrivlock_message(99, unit, module, 0, nullptr), nullptr);
+  // Null names and details count as empty ones.
+  char* text = scrivlock_message(SCRIVLOCK_MSG_RECOMMENT_STOPPED, nullptr, nullptr, 0, nullptr);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text), m::MsgReCommentStopped("", "", ""));
+  scrivlock_free(text);
+
+  text = scrivlock_message_at("Unit1.pas", 12, 5, "marker {#4}");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(std::string(text), m::MsgAt("Unit1.pas", 12, 5, "marker {#4}"));
+  EXPECT_EQ(std::string(text), "Unit1.pas(12,5) Error: marker {#4}");
+  scrivlock_free(text);
 }
 
 TEST(CoreApiTest, SaysItsVersions) {

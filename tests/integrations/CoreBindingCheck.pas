@@ -109,6 +109,22 @@ begin
     'the problem in an objfpc project');
 end;
 
+// The messages come from the library, with the editor's line breaks.
+procedure Messages;
+var
+  Text: string;
+begin
+  Text := CoreMessage(smRefused, 'A.pas', '', urNotUncommentable);
+  Check(Text = 'Unit: A.pas' + LineEnding + ' is marked as not uncommentable.', 'M4: ' + Text);
+  Text := CoreMessage(smSeveralModules, 'A.pas', '', 2);
+  Check(Pos('Error. Unit A.pas has 2 commenting modules.', Text) = 1, 'M5: ' + Text);
+  Text := CoreMessageAt('A.pas', 3, 7, CoreMessage(smRecommentStopped, 'A.pas', 'B.pas', 0,
+    'marker {#3} at byte 17'));
+  Check(Pos('A.pas(3,7) Error: ', Text) = 1, 'a place: ' + Text);
+  Check(Pos('marker {#3} at byte 17', Text) > 0, 'the stop in the message: ' + Text);
+  Check(CoreMessage(0, 'A.pas') = '', 'an unknown message');
+end;
+
 var
   Error: string;
   I: Integer;
@@ -129,6 +145,7 @@ begin
   Refusals;
   AStop;
   SkipProblem;
+  Messages;
   for I := 2 to ParamCount do
     RoundTrip(ParamStr(I));
   if Failures > 0 then
