@@ -26,6 +26,9 @@ function EnsureCore(out Error: string): Boolean;
 procedure ProjectUnitFiles(List: TStrings);
 // The file name of the unit in the active source editor, or ''.
 function ActiveUnitFile: string;
+// FileName as seen from the active project's folder (the full name when it
+// lies elsewhere or there is no project).
+function ProjectRelativeName(const FileName: string): string;
 
 function UncommentUnit(const UnitFile: string): TCommandOutcome;
 function RecommentUnit(const UnitFile: string): TCommandOutcome;
@@ -94,6 +97,18 @@ begin
   Result := '';
   if (SourceEditorManagerIntf <> nil) and (SourceEditorManagerIntf.ActiveEditor <> nil) then
     Result := SourceEditorManagerIntf.ActiveEditor.FileName;
+end;
+
+function ProjectRelativeName(const FileName: string): string;
+var
+  Folder: string;
+begin
+  Result := FileName;
+  if (LazarusIDE = nil) or (LazarusIDE.ActiveProject = nil) then
+    Exit;
+  Folder := ExtractFilePath(LazarusIDE.ActiveProject.ProjectInfoFile);
+  if (Folder <> '') and FileIsInPath(FileName, Folder) then
+    Result := CreateRelativePath(FileName, Folder);
 end;
 
 // The editor of FileName, opened when it is not.

@@ -17,6 +17,7 @@ type
     FUncomment: TBitBtn;
     FReComment: TBitBtn;
     FUnits: TListBox;
+    FFiles: TStringList; // the full file names of FUnits' lines, in its order
     procedure UncommentClick(Sender: TObject);
     procedure ReCommentClick(Sender: TObject);
     procedure UnitsSelectionChange(Sender: TObject; User: Boolean);
@@ -25,6 +26,7 @@ type
     procedure UpdateButtons;
   public
     constructor Create(TheOwner: TComponent); override;
+    destructor Destroy; override;
     // Lists the project's units again and selects the active editor's.
     procedure Refresh;
   end;
@@ -35,7 +37,7 @@ procedure ShowCommentsWindow(Sender: TObject);
 implementation
 
 uses
-  Dialogs, IDEImagesIntf, IDEDialogs, ScrivlockCommands;
+  Dialogs, LazFileUtils, IDEImagesIntf, IDEDialogs, ScrivlockCommands;
 
 resourcestring
   SCaption = 'Comments';
@@ -96,6 +98,7 @@ begin
   FReComment.OnClick := @ReCommentClick;
   IDEImages.AssignImage(FReComment, 'menu_comment');
 
+  FFiles := TStringList.Create;
   FUnits := TListBox.Create(Self);
   FUnits.Parent := Self;
   FUnits.Align := alClient;
@@ -103,33 +106,42 @@ begin
   FUnits.OnSelectionChange := @UnitsSelectionChange;
 end;
 
+destructor TScrivlockCommentsWindow.Destroy;
+begin
+  FFiles.Free;
+  inherited Destroy;
+end;
+
 procedure TScrivlockCommentsWindow.Refresh;
 var
-  Files: TStringList;
   ActiveFile: string;
   I: Integer;
 begin
-  Files := TStringList.Create;
+  // The list shows names as the project inspector does, from the project's
+  // folder; the commands get the full ones.
+  ProjectUnitFiles(FFiles);
+  FUnits.Items.BeginUpdate;
   try
-    ProjectUnitFiles(Files);
-    FUnits.Items.Assign(Files);
+    FUnits.Items.Clear;
+    for I := 0 to FFiles.Count - 1 do
+      FUnits.Items.Add(ProjectRelativeName(FFiles[I]));
   finally
-    Files.Free;
+    FUnits.Items.EndUpdate;
   end;
   ActiveFile := ActiveUnitFile;
   FUnits.ItemIndex := -1;
-  for I := 0 to FUnits.Items.Count - 1 do
-    if CompareText(FUnits.Items[I], ActiveFile) = 0 then
+  for I := 0 to FFiles.Count - 1 do
+    if CompareFilenames(FFiles[I], ActiveFile) = 0 then
       FUnits.ItemIndex := I;
   UpdateButtons;
 end;
 
 function TScrivlockCommentsWindow.ChosenUnit: string;
 begin
-  if FUnits.ItemIndex < 0 then
+  if (FUnits.ItemIndex < 0) or (FUnits.ItemIndex >= FFiles.Count) then
     Result := ''
   else
-    Result := FUnits.Items[FUnits.ItemIndex];
+    Result := FFiles[FUnits.ItemIndex];
 end;
 
 // The buttons act on the chosen unit, so without one there is nothing to press.
@@ -148,8 +160,8 @@ begin
   Chosen := ChosenUnit;
   Refresh;
   if Chosen <> '' then
-    for I := 0 to FUnits.Items.Count - 1 do
-      if FUnits.Items[I] = Chosen then
+    for I := 0 to FFiles.Count - 1 do
+      if FFiles[I] = Chosen then
         FUnits.ItemIndex := I;
   UpdateButtons;
 end;
