@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "source/NestedCloses.h"
 #include "source/Scan.h"
 
 namespace scrivlock::source {
@@ -85,12 +86,14 @@ std::optional<TDialect> UnitDialect(std::string_view text, TDialect start) {
       const char* close = scan::FindParenClose<Finder>(begin + at, end);
       at = close < end ? static_cast<size_t>(close + 2 - begin) : text.size();
     } else if (c == '{') {
-      const char* close = now == dlFpc ? scan::FindNestedBraceClose<Finder>(p + 1, end)
-                                       : Finder::Find(p + 1, end, '}');
+      const char* close = now == dlFpc
+                              ? scan::FindNestedClose<scan::TBraceTokens<Finder>>(p + 1, end)
+                              : Finder::Find(p + 1, end, '}');
       at = close < end ? static_cast<size_t>(close + 1 - begin) : text.size();
     } else if (c == '(' && next == '*') {
-      const char* close = now == dlFpc ? scan::FindNestedParenClose(p + 2, end)
-                                       : scan::FindParenClose<Finder>(p + 2, end);
+      const char* close = now == dlFpc
+                              ? scan::FindNestedClose<scan::TParenTokens<Finder>>(p + 2, end)
+                              : scan::FindParenClose<Finder>(p + 2, end);
       at = close < end ? static_cast<size_t>(close + 2 - begin) : text.size();
     } else if (c == '/' && next == '/') {
       at = static_cast<size_t>(scan::FindLineBreak<Finder>(p + 2, end) - begin);

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "source/NestedCloses.h"
 #include "source/Record.h"
 #include "source/Scan.h"
 
@@ -120,10 +121,10 @@ TSkipProblem TForesight::Run() const {
       if (c == '(' && directive) {
         close = scan::FindParenClose<Finder>(text, end);  // no nesting in a directive
       } else if (c == '{') {
-        close = dialect == dlFpc ? scan::FindNestedBraceClose<Finder>(text, end)
+        close = dialect == dlFpc ? scan::FindNestedClose<scan::TBraceTokens<Finder>>(text, end)
                                  : Finder::Find(text, end, '}');
       } else {
-        close = dialect == dlFpc ? scan::FindNestedParenClose(text, end)
+        close = dialect == dlFpc ? scan::FindNestedClose<scan::TParenTokens<Finder>>(text, end)
                                  : scan::FindParenClose<Finder>(text, end);
       }
       if (close >= end) return problemAt(p);  // it hides the footer

@@ -345,40 +345,6 @@ const char* FindLineBreak(const char* p, const char* end) {
   return TFinder::Find(p, lf, '\r');
 }
 
-// Nested "{" comments: each "{" inside opens one more level (its kind only).
-template <class TFinder>
-const char* FindNestedBraceClose(const char* p, const char* end) {
-  int64_t depth = 1;
-  for (;;) {
-    const char* close = TFinder::Find(p, end, '}');
-    for (const char* open = TFinder::Find(p, close, '{'); open < close;
-         open = TFinder::Find(open + 1, close, '{')) {
-      ++depth;
-    }
-    if (close == end || --depth == 0) return close;
-    p = close + 1;
-  }
-}
-
-// Nested "(*" comments, from the comment's text at `p`: as the compiler reads
-// them, a "(*" inside opens one more level unless a ")" follows it at once,
-// in which case its "*)" closes one.
-inline const char* FindNestedParenClose(const char* p, const char* end) {
-  int64_t depth = 1;
-  while (end - p >= 2) {
-    if (p[0] == '*' && p[1] == ')') {
-      if (--depth == 0) return p;
-      p += 2;
-    } else if (p[0] == '(' && p[1] == '*' && !(end - p > 2 && p[2] == ')')) {
-      ++depth;
-      p += 2;
-    } else {
-      ++p;
-    }
-  }
-  return end;
-}
-
 // Literals are skipped a block at a time: a bit is inside a literal when an odd
 // number of quotes stands at or before it (a doubled quote closes and reopens),
 // so the running parity of the quotes masks out what literals hold.

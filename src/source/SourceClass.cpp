@@ -9,6 +9,7 @@
 #include "base/Error.h"
 #include "base/FileNames.h"
 #include "base/ItemSplit.h"
+#include "source/NestedCloses.h"
 #include "source/Output.h"
 #include "source/Record.h"
 #include "source/Scan.h"
@@ -259,6 +260,8 @@ struct TStrip {
 
   template <class TFinder>
   void Run() {
+    scan::TNestedCloses<scan::TBraceTokens<TFinder>> braces(end);
+    scan::TNestedCloses<scan::TParenTokens<TFinder>> parens(end);
     // Code and literals are copied in runs: `kept` is the first byte not yet
     // copied, and a run ends only where a comment begins.
     const char* kept = p;
@@ -287,7 +290,7 @@ struct TStrip {
             p = q + 1;
           } else if (q + 2 < end && q[2] == '$') {
             p = q + 3;  // "(*$" is a directive like "{$": kept, its text scanned as code
-          } else if (const char* close = ParenClose<TFinder>(q + 2); close < end) {
+          } else if (const char* close = ParenClose<TFinder>(parens, q + 2); close < end) {
             comment(q, ckParen, q + 2, close, close + 2);
             p = close + 2;
           } else {
@@ -323,7 +326,7 @@ struct TStrip {
         case '{':
           if (next == '$') {
             p = q + 2;
-          } else if (const char* close = BraceClose<TFinder>(q + 1); close < end) {
+          } else if (const char* close = BraceClose<TFinder>(braces, q + 1); close < end) {
             comment(q, ckBrace, q + 1, close, close + 1);
             p = close + 1;
           } else {
@@ -340,13 +343,15 @@ struct TStrip {
   // the text stays as ReComment's walk reads it, and the compiler rejects it
   // either way.
   template <class TFinder>
-  const char* BraceClose(const char* text) const {
-    const char* close = nested ? scan::FindNestedBraceClose<TFinder>(text, end) : end;
+  const char* BraceClose(scan::TNestedCloses<scan::TBraceTokens<TFinder>>& braces,
+                         const char* text) const {
+    const char* close = nested ? braces.Find(text) : end;
     return close < end ? close : TFinder::Find(text, end, '}');
   }
   template <class TFinder>
-  const char* ParenClose(const char* text) const {
-    const char* close = nested ? scan::FindNestedParenClose(text, end) : end;
+  const char* ParenClose(scan::TNestedCloses<scan::TParenTokens<TFinder>>& parens,
+                         const char* text) const {
+    const char* close = nested ? parens.Find(text) : end;
     return close < end ? close : scan::FindParenClose<TFinder>(text, end);
   }
 };

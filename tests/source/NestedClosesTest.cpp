@@ -1,0 +1,84 @@
+// The remembered search for nested comments must answer exactly as a search
+// of its own from each comment would: for texts full of comments that never
+// close, "(*)" tokens and nests that close far away.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "source/NestedCloses.h"
+#include "source/Scan.h"
+
+namespace {
+
+using namespace scrivlock::source;
+
+// The text positions of every open that the scan could ask about: after each
+// "{" or "(*", in order.
+template <class TTokens>
+std::vector<size_t> Texts(const std::string& text) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (TTokens::kLength == 1 && text[i] == '{') at.push_back(i + 1);
+    if (TTokens::kLength == 2 && i + 1 < text.size() && text[i] == '(' && text[i + 1] == '*') {
+      at.push_back(i + 2);
+    }
+  }
+  return at;
+}
+
+// Asks the remembered search about every `step`-th open, as the scan would
+// (each comment's close, or the end, then the next open after it), and the
+// direct search about the same ones.
+template <class TTokens>
+void ExpectSameCloses(const std::string& text, size_t step, const std::string& name) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  scan::TNestedCloses<TTokens> closes(end);
+  size_t n = 0;
+  for (const size_t at : Texts<TTokens>(text)) {
+    if (n++ % step != 0) continue;
+    const char* expected = scan::FindNestedClose<TTokens>(begin + at, end);
+    ASSERT_EQ(closes.Find(begin + at) - begin, expected - begin)
+        << name << ": the comment whose text begins at " << at << " of\n"
+        << text;
+  }
+}
+
+TEST(NestedClosesTest, AnswersAsTheDirectSearch) {
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"none left open", "{a} {b {c} d} (*e*) (*f (*g*) h*)"},
+      {"an open brace nest, then closed ones", "{ a { b } x {c} y {d {e}} z"},
+      {"an open nest closing a later one", "{ a { b } { c } } } d { e }"},
+      {"two opens deep", "{ { { a } b } {c} } {d} { e"},
+      {"paren open, then closed", "(* a (* b *) c (*d*) e (* f (* g *) *) h"},
+      {"(*) closes a level", "(* a (*) b *) c (*) d (* e *) (* f (*) g"},
+      {"(*) straddles the cursor", "(* a (* b (*) c (*) (* d *) e"},
+      {"opens at the very end", "{ a {"},
+      {"paren at the very end", "(* a (*"},
+  };
+  for (const auto& c : cases) {
+    for (size_t step : {1, 2}) {
+      ExpectSameCloses<scan::TBraceTokens<scan::TScalarFinder>>(c.text, step, c.name);
+      ExpectSameCloses<scan::TParenTokens<scan::TScalarFinder>>(c.text, step, c.name);
+    }
+  }
+}
+
+TEST(NestedClosesTest, AnswersAsTheDirectSearchOnRandomTexts) {
+  std::mt19937 random(20261211);
+  const std::string alphabet = "{}(*) x";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(1 + random() % 60, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    const size_t step = 1 + random() % 3;
+    ExpectSameCloses<scan::TBraceTokens<scan::TScalarFinder>>(text, step, "random");
+    ExpectSameCloses<scan::TParenTokens<scan::TScalarFinder>>(text, step, "random");
+  }
+}
+
+}  // namespace
