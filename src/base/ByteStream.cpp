@@ -140,6 +140,22 @@ void PreferHugePages(char* data, int64_t size) {
 
 }  // namespace
 
+void TByteStream::GiveBack(int64_t count) {
+#if defined(__linux__)
+  if (FData == nullptr) return;
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  const auto start = reinterpret_cast<uintptr_t>(FData);
+  const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t last =
+      (start + static_cast<uintptr_t>(std::clamp<int64_t>(count, 0, FSize))) & ~(kHuge - 1);
+  // Inside the block malloc gave, whole pages only: its bookkeeping before
+  // FData and after the end stays.
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+#else
+  (void)count;
+#endif
+}
+
 void TByteStream::Grow(int64_t capacity) {
   // realloc moves a large block by remapping its pages rather than copying them.
   void* data = std::realloc(FData, static_cast<size_t>(capacity + kScratch + 1));

@@ -69,6 +69,12 @@ class TByteStream {
   // zero of Data() may be among them). Throws TError(kExpandError) past kMaxSize
   // or when the memory cannot be had.
   char* Extend(int64_t count);
+  // For a reader that passes through a large stream once and needs its first
+  // `count` bytes no more: gives their memory back to the system in whole
+  // blocks of 2 MiB, so that what the reader writes meanwhile does not add to
+  // it. Those bytes read as zeros afterwards; size and position do not change.
+  // A stream under a few megabytes gives nothing back.
+  void GiveBack(int64_t count);
   // Shortens the stream to `size` bytes, 0 <= size <= Size(); the memory is kept.
   void Truncate(int64_t size);
 

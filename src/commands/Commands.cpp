@@ -391,6 +391,8 @@ void Strip(const std::string& unitFile, TByteStream& source, TByteStream& stripp
   source.Seek(0);
   processor.FileName = unitFile;
   processor.Options = options;
+  // The unit's text is read afresh where it is needed again.
+  processor.GiveBackSource = true;
   if (!processor.UnComment(source, stripped, module, moduleUnitName)) {
     throw TRefusal{UnCommentRefusalMessage(processor.LastRefusal(), unitFile)};
   }
@@ -460,6 +462,7 @@ std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string&
     // after the unit it really is.
     stripped.Clear();
     module.Clear();
+    source = ReadUnit(unitFile);
     Strip(unitFile, source, stripped, module, UnitIdentOf(createdFile), options);
   }
   const source::TSkipProblem skip = source::ForeseeSkipProblem(

@@ -19,29 +19,36 @@
 
 namespace scrivlock::source::scan {
 
-// The tokens that change a nest's depth, as the compiler reads them.
+// The tokens that change a nest's depth, as the compiler reads them. One
+// reader walks forward through a text:
 //   Next(p, end, step): the first token at or after `p`, reading on from a
-//     token boundary at `p`; `step` +1 for an open, -1 for a close; end when
-//     none is left.
+//     token boundary at `p` (not before the last one returned); `step` +1 for
+//     an open, -1 for a close; end when none is left.
 //   kLength: a token's length.
 template <class TFinder>
-struct TBraceTokens {
+class TBraceTokens {
+ public:
   static constexpr size_t kLength = 1;
-  static const char* Next(const char* p, const char* end, int& step) {
-    const char* close = TFinder::Find(p, end, '}');
-    const char* open = TFinder::Find(p, close, '{');
-    step = open < close ? 1 : -1;
-    return open < close ? open : close;
+  const char* Next(const char* p, const char* end, int& step) {
+    // The next "}" is found once however many "{" stand before it.
+    if (FClose < p) FClose = TFinder::Find(p, end, '}');
+    const char* open = TFinder::Find(p, FClose, '{');
+    step = open < FClose ? 1 : -1;
+    return open < FClose ? open : FClose;
   }
+
+ private:
+  const char* FClose = nullptr;
 };
 
 // "(*" opens one more level, unless a ")" follows it at once: then its "*)"
 // closes one ("(*)"). Both tokens hold a "*", so the search jumps from one to
 // the next.
 template <class TFinder>
-struct TParenTokens {
+class TParenTokens {
+ public:
   static constexpr size_t kLength = 2;
-  static const char* Next(const char* p, const char* end, int& step) {
+  const char* Next(const char* p, const char* end, int& step) {
     for (;;) {
       const char* star = TFinder::Find(p, end, '*');
       if (star == end) return end;
@@ -62,9 +69,10 @@ struct TParenTokens {
 // The close of the nested comment whose text begins at `p` (after its open), or end.
 template <class TTokens>
 const char* FindNestedClose(const char* p, const char* end) {
+  TTokens tokens;
   int64_t depth = 1;
   for (int step = 0;; p += TTokens::kLength) {
-    p = TTokens::Next(p, end, step);
+    p = tokens.Next(p, end, step);
     if (p == end || (depth += step) == 0) return p;
   }
 }
@@ -75,6 +83,13 @@ template <class TTokens>
 class TNestedCloses {
  public:
   explicit TNestedCloses(const char* end) : FEnd(end) {}
+
+  // The scan asks about no text before `p` from now on: what the remembered
+  // search needs of the text before it is read now (the scan may then give
+  // that memory back).
+  void Pass(const char* p) {
+    if (FFrom != nullptr && p > FCursor) Advance(p);
+  }
 
   // The close of the comment whose text begins at `text`, or end when the
   // comment nests open to the end of the text.
@@ -100,10 +115,12 @@ class TNestedCloses {
     FDepth = 1;
     FLows.clear();
     FLow = 0;
+    FCursorTokens = TTokens();
+    TTokens tokens;
     int64_t depth = 1;
     int step = 0;
-    for (const char* p = TTokens::Next(text, FEnd, step); p != FEnd;
-         p = TTokens::Next(p + TTokens::kLength, FEnd, step)) {
+    for (const char* p = tokens.Next(text, FEnd, step); p != FEnd;
+         p = tokens.Next(p + TTokens::kLength, FEnd, step)) {
       depth += step;
       if (step > 0) continue;
       // Only a close lower than every later one can be where a later search
@@ -118,7 +135,7 @@ class TNestedCloses {
   void Advance(const char* text) {
     int step = 0;
     for (;;) {
-      const char* p = TTokens::Next(FCursor, FEnd, step);
+      const char* p = FCursorTokens.Next(FCursor, FEnd, step);
       if (p >= text) break;
       FDepth += step;
       FCursor = p + TTokens::kLength;
@@ -129,7 +146,8 @@ class TNestedCloses {
   const char* const FEnd;
   const char* FFrom = nullptr;  // where the remembered search began; null: none yet
   const char* FCursor = nullptr;
-  int64_t FDepth = 0;  // the remembered search's depth at FCursor
+  TTokens FCursorTokens;  // reading on from FCursor
+  int64_t FDepth = 0;     // the remembered search's depth at FCursor
   // The closes lower than every later one, and the depth after each: rising
   // in both.
   std::vector<std::pair<const char*, int64_t>> FLows;

@@ -111,19 +111,37 @@ class TEntryWriter {
     }
   }
 
-  __attribute__((noinline)) void WriteSlowly(TCommentKind kind, std::string_view text) {
+  // Also for a text too long for the fast path's digits. `copied(p)` is told,
+  // piece by piece, that the text before `p` is copied.
+  template <class TCopied = void (*)(const char*)>
+  __attribute__((noinline)) void WriteSlowly(
+      TCommentKind kind, std::string_view text, TCopied copied = [](const char*) {}) {
     ++FCount;
     char* marker = FStripped.Room(16);
     FStripped.Advance(static_cast<size_t>(scan::FormatMarker(marker, FCount) - marker));
     char* out = FModule.Room(record::kMaxHead + text.size() + record::kTail.size());
     char* const head = out;
     out = record::FormatHead(out, {FCount, kind, static_cast<int32_t>(text.size())});
-    std::memcpy(out, text.data(), text.size());
+    constexpr size_t kPiece = size_t{4} << 20;
+    for (size_t done = 0; done < text.size();) {
+      const size_t piece = std::min(kPiece, text.size() - done);
+      std::memcpy(out + done, text.data() + done, piece);
+      done += piece;
+      copied(text.data() + done);
+    }
     std::memcpy(out + text.size(), record::kTail.data(), record::kTail.size());
     FModule.Advance(static_cast<size_t>(out - head) + text.size() + record::kTail.size());
     CountWidth();
   }
 
+ public:
+  // Write, for a long text whose source memory goes back as it is copied.
+  template <class TCopied>
+  void WriteLong(TCommentKind kind, const char* text, size_t length, TCopied copied) {
+    WriteSlowly(kind, std::string_view(text, length), copied);
+  }
+
+ private:
   TOutput& FStripped;
   TOutput& FModule;
   int32_t& FCount;
@@ -254,9 +272,15 @@ struct TStrip {
   const char* end;
   TOutput& out;
   TEntryWriter& writer;
-  bool nested;         // comments nest (dlFpc)
-  bool keepLines;      // every line comment leaves its line break
-  TAsmBlocks* blocks;  // when the unit may hold assembler blocks and lines are not kept
+  bool nested;          // comments nest (dlFpc)
+  bool keepLines;       // every line comment leaves its line break
+  TAsmBlocks* blocks;   // when the unit may hold assembler blocks and lines are not kept
+  TByteStream* source;  // the text's stream, when its memory goes back as it is passed
+
+  // Every few megabytes, the memory of what is copied already goes back. The
+  // scan looks back a few bytes at most (a "*" before ")", a word's start).
+  static constexpr int64_t kGiveBackStep = int64_t{8} << 20;
+  static constexpr int64_t kLookBack = int64_t{64} << 10;
 
   template <class TFinder>
   void Run() {
@@ -265,11 +289,34 @@ struct TStrip {
     // Code and literals are copied in runs: `kept` is the first byte not yet
     // copied, and a run ends only where a comment begins.
     const char* kept = p;
+    const char* const base = source != nullptr ? source->Data() : nullptr;
+    auto stepOn = [&](const char* from) {
+      return end - from > kGiveBackStep ? from + kGiveBackStep : end;
+    };
+    const char* giveBackAt = stepOn(p);
+    // Memory goes back only once nothing reads what it held.
+    auto giveBack = [&](const char* before) {
+      braces.Pass(before);
+      parens.Pass(before);
+      source->GiveBack(before - base);
+    };
     auto comment = [&](const char* first, TCommentKind kind, const char* text, const char* last,
                        const char* after) {
       out.Copy(kept, first, end);
-      writer.Write(kind, text, static_cast<size_t>(last - text));
+      const auto length = static_cast<size_t>(last - text);
+      if (base != nullptr && last - text > kGiveBackStep) {
+        // A comment of megabytes (a nest closed far on) would otherwise be held
+        // twice while it is copied.
+        writer.WriteLong(kind, text, length,
+                         [&](const char* copied) { giveBack(copied - kLookBack); });
+      } else {
+        writer.Write(kind, text, length);
+      }
       kept = after;
+      if (base != nullptr && kept >= giveBackAt) {
+        giveBack(kept - kLookBack);
+        giveBackAt = stepOn(kept);
+      }
     };
 
     while (p < end) {
@@ -463,7 +510,8 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
                    writer,
                    Options.Dialect == dlFpc,
                    Options.KeepLines,
-                   blocks ? &*blocks : nullptr};
+                   blocks ? &*blocks : nullptr,
+                   GiveBackSource ? &source : nullptr};
       scan::Dispatch(strip);
     }  // the writers cut the streams to what was written
     source.Seek(source.Size());

@@ -133,5 +133,30 @@ TEST(ByteStreamTest, DetachHandsTheBytesOverZeroTerminated) {
   EXPECT_EQ(s.View(), "again");
 }
 
+// Memory goes back only in whole blocks before the count; the rest of the
+// stream, its size and position stay as they were.
+TEST(ByteStreamTest, GiveBackKeepsEverythingFromTheLastWholeBlockOn) {
+  const int64_t size = int64_t{12} << 20;
+  TByteStream s(std::string(static_cast<size_t>(size), 'x'));
+  s.Seek(5);
+  TByteStream small("small");
+  small.GiveBack(5);
+  EXPECT_EQ(small.View(), "small");
+  const int64_t passed = int64_t{7} << 20;
+  s.GiveBack(passed);
+  EXPECT_EQ(s.Size(), size);
+  EXPECT_EQ(s.Position(), 5);
+  const std::string_view bytes = s.View();
+  EXPECT_EQ(bytes.find_first_not_of('x', static_cast<size_t>(passed)), std::string_view::npos);
+  // What was given back reads as zeros: at least the block before the count.
+  const size_t given = bytes.find_first_not_of('\0', bytes.find('\0'));
+  EXPECT_NE(bytes.find('\0'), std::string_view::npos);
+  EXPECT_LE(given, static_cast<size_t>(passed));
+  EXPECT_GE(given, static_cast<size_t>(passed) - (size_t{2} << 20));
+  s.GiveBack(-1);
+  s.GiveBack(size * 2);  // at most the stream
+  EXPECT_EQ(s.Size(), size);
+}
+
 }  // namespace
 }  // namespace scrivlock
