@@ -392,7 +392,7 @@ void Strip(const std::string& unitFile, TByteStream& source, TByteStream& stripp
   processor.FileName = unitFile;
   processor.Options = options;
   // The unit's text is read afresh where it is needed again.
-  processor.GiveBackSource = true;
+  processor.GiveBackInputs = true;
   if (!processor.UnComment(source, stripped, module, moduleUnitName)) {
     throw TRefusal{UnCommentRefusalMessage(processor.LastRefusal(), unitFile)};
   }
@@ -530,10 +530,14 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
     module.Seek(0);
     // The restored text is at most as long as the two together.
     TryReserve(restored, stripped.Size() + module.Size());
+    // The unit's text is read afresh where it is needed again.
+    processor.GiveBackInputs = true;
     if (!processor.ReComment(stripped, module, restored)) {
       const source::TReCommentStop& stop = processor.LastStop();
       TRefusal refusal{MsgReCommentStopped(unitFile, moduleFile, stop.Describe())};
-      if (HasPlace(stop)) refusal.Place = PlaceIn(unitFile, stripped.View(), stop.Offset);
+      if (TByteStream unit; HasPlace(stop) && ReadText(unitFile, unit, clWhole)) {
+        refusal.Place = PlaceIn(unitFile, unit.View(), stop.Offset);
+      }
       throw refusal;
     }
   }

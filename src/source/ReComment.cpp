@@ -162,6 +162,23 @@ struct TWalk {
   const char* const moduleEnd;
   TOutput& out;
   TReCommentStop& stop;
+  // The streams whose memory goes back as the walk passes them, or null.
+  TByteStream* strippedStream = nullptr;
+  TByteStream* moduleStream = nullptr;
+  // Every few megabytes; the walk looks back at the entry it placed last.
+  static constexpr std::ptrdiff_t kGiveBackStep = std::ptrdiff_t{8} << 20;
+  static constexpr std::ptrdiff_t kLookBack = std::ptrdiff_t{64} << 10;
+  const char* giveBackAt = nullptr;
+  const char* StepOn(const char* from) const {
+    return strippedStream == nullptr || end - from <= kGiveBackStep ? end : from + kGiveBackStep;
+  }
+  // The text before `kept` and the module before `placed` (the last entry put
+  // back) are read no more.
+  void GiveBackInputs(const char* kept, const char* placed) {
+    strippedStream->GiveBack(kept - begin - kLookBack);
+    moduleStream->GiveBack(placed - moduleBegin - kLookBack);
+    giveBackAt = StepOn(kept);
+  }
 
   // The record of the last entry read. The number of one put back by
   // PlaceNext is worked out only when it is asked for.
@@ -391,6 +408,9 @@ struct TWalk {
         const char* q = p + __builtin_ctzll(opens);
         if (fast.ahead.At(q)) {
           PlaceNext<TFinder>(fast, q);
+          if (fast.kept >= giveBackAt && strippedStream != nullptr) {
+            GiveBackInputs(fast.kept, lastPlaced);
+          }
           continue;
         }
         if (q[0] == '(' && q + 2 < end && q[2] == '$') continue;  // a directive: its text is code
@@ -507,7 +527,7 @@ struct TWalk {
 namespace walk {
 
 bool Fast(std::string_view stripped, std::string_view module, TByteStream& restored,
-          TReCommentStop& stop) {
+          TReCommentStop& stop, TByteStream* strippedStream, TByteStream* moduleStream) {
   restored.Clear();
   stop = TReCommentStop();
   record::TEntryReader reader(module);
@@ -518,6 +538,11 @@ bool Fast(std::string_view stripped, std::string_view module, TByteStream& resto
   restored.Reserve(static_cast<int64_t>(stripped.size() + module.size()));
   TOutput out(restored);
   TWalk walk(stripped, reader, out, stop);
+  if (strippedStream != nullptr && moduleStream != nullptr) {
+    walk.strippedStream = strippedStream;
+    walk.moduleStream = moduleStream;
+  }
+  walk.giveBackAt = walk.StepOn(walk.begin);
   const bool whole = scan::Dispatch(walk);
   out.Finish();
   if (!whole) return false;
@@ -542,7 +567,9 @@ bool TSourceClass::ReComment(TByteStream& stripped, TByteStream& module, TByteSt
   try {
     stripped.Seek(0);
     module.Seek(0);
-    return walk::Fast(stripped.View(), module.View(), restored, FLastStop);
+    return GiveBackInputs
+               ? walk::Fast(stripped.View(), module.View(), restored, FLastStop, &stripped, &module)
+               : walk::Fast(stripped.View(), module.View(), restored, FLastStop);
   } catch (...) {
     FLastStop.Reason = TReCommentStop::rsFailure;
     return false;

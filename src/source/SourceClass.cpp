@@ -511,7 +511,7 @@ bool TSourceClass::UnComment(TByteStream& source, TByteStream& stripped, TByteSt
                    Options.Dialect == dlFpc,
                    Options.KeepLines,
                    blocks ? &*blocks : nullptr,
-                   GiveBackSource ? &source : nullptr};
+                   GiveBackInputs ? &source : nullptr};
       scan::Dispatch(strip);
     }  // the writers cut the streams to what was written
     source.Seek(source.Size());

@@ -106,11 +106,12 @@ class TSourceClass {
   std::string LastUncommented;  // FileName of the last successful UnComment
   int32_t CommentCount = 0;     // advanced once per entry written; never reset
   TScanOptions Options;         // how UnComment reads comments
-  // UnComment gives back the memory of the source's text as it passes it
-  // (TByteStream::GiveBack), so that a large unit and its two results are not
-  // held at once; the source then holds zeros there, whatever the outcome.
-  // For a caller that reads the source afresh whenever it needs it again.
-  bool GiveBackSource = false;
+  // UnComment and ReComment give back the memory of the texts they read (the
+  // source; the stripped text and the module) as they pass them
+  // (TByteStream::GiveBack), so that large texts and their results are not
+  // held at once; those streams then hold zeros there, whatever the outcome.
+  // For a caller that reads its texts afresh whenever it needs them again.
+  bool GiveBackInputs = false;
 
   // Reads the unit's text from the position of `source` to its end; empties
   // `stripped` and writes the text without comments, each comment replaced by

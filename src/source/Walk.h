@@ -19,8 +19,11 @@ namespace scrivlock::source::walk {
 // The walk ReComment runs: code is skipped a block at a time on the finder of
 // scan::VectorSet(), and entries as UnComment writes them are read one marker
 // ahead in a few moves. `restored` is emptied first.
+// With `stripped` and `module` streams given, the memory of their text goes
+// back as the walk passes it (TSourceClass::GiveBackInputs).
 bool Fast(std::string_view stripped, std::string_view module, TByteStream& restored,
-          TReCommentStop& stop);
+          TReCommentStop& stop, TByteStream* strippedStream = nullptr,
+          TByteStream* moduleStream = nullptr);
 
 // The same walk written plainly: a byte at a time through the unit, every
 // entry through record::TEntryReader. It gives the same result, the same

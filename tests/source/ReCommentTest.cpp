@@ -151,6 +151,38 @@ const ModuleCase kModules[] = {
                   "{#0}{#0}", false, "", Stop::rsDamagedEntry),
 };
 
+// Large texts whose memory goes back as the walk passes them restore exactly
+// as ones kept whole, and a walk that stops late says the same.
+TEST(ReCommentTest, GivingTheInputsBackAsTheyArePassedChangesNoResult) {
+  std::string unit = "unit Big;\r\n";
+  const std::string piece = "{ a } x := 'it''s'; (* b *) // c\r\n" + std::string(60000, 'y') + "{" +
+                            std::string(60000, 'z') + "}\r\n";
+  while (unit.size() < (size_t{40} << 20)) unit += piece;
+  const auto u = Uncomment(unit, "Big.pas");
+  ASSERT_TRUE(u.ok);
+  // The same module with its last entry damaged: the walk stops near the end.
+  std::string damaged = u.module;
+  const size_t last = damaged.rfind("(*00");
+  ASSERT_NE(last, std::string::npos);
+  damaged[damaged.rfind("(*00", last - 1) + 12] = 'X';
+  const std::string& damagedModule = damaged;
+  for (const std::string* module : {&u.module, &damagedModule}) {
+    const auto whole = Recomment(u.stripped, *module);
+    TSourceClass processor;
+    processor.GiveBackInputs = true;
+    TByteStream stripped(u.stripped), m(*module), restored;
+    EXPECT_EQ(processor.ReComment(stripped, m, restored), whole.ok);
+    EXPECT_TRUE(restored.View() == whole.restored);
+    EXPECT_EQ(processor.LastStop().Reason, whole.stop.Reason);
+    EXPECT_EQ(processor.LastStop().Offset, whole.stop.Offset);
+    EXPECT_EQ(processor.LastStop().Entry, whole.stop.Entry);
+    // The memory went back: the texts' starts read as zeros now.
+    EXPECT_EQ(stripped.View().substr(size_t{4} << 20, 16), std::string(16, '\0'));
+    EXPECT_EQ(m.View().substr(size_t{4} << 20, 16), std::string(16, '\0'));
+  }
+  EXPECT_TRUE(Recomment(u.stripped, u.module).restored == unit);
+}
+
 TEST(ReCommentTest, HandlesHandEditedAndDamagedModules) {
   for (const ModuleCase& c : kModules) {
     const auto r = Recomment(c.stripped, c.module);

@@ -209,7 +209,7 @@ TEST(UnCommentTest, GivingTheSourceBackAsItIsPassedChangesNoResult) {
     TSourceClass processor;
     processor.FileName = "Big.pas";
     processor.Options = options;
-    processor.GiveBackSource = true;
+    processor.GiveBackInputs = true;
     TByteStream source(text), stripped, module;
     ASSERT_TRUE(processor.UnComment(source, stripped, module, "Unit2"));
     EXPECT_TRUE(whole.stripped == stripped.View());
