@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The compile proof: every unit that Free Pascal compiles on its own must
-# compile, once uncommented with scrivlock's defaults, to the same object file;
-# and its commenting module must compile too, unless Uncomment warned that it
-# would not. Then the unit is re-commented and must come back byte for byte.
+# compile, once uncommented with scrivlock's defaults, to the same object file
+# (the same .ppu where it makes none); and its commenting module must compile
+# too, unless Uncomment warned that it would not. Then the unit is
+# re-commented and must come back byte for byte.
 #
 #   tools/fpc-proof.sh [-j JOBS] [-s SCRIVLOCK] [-k] (-l LIST | UNIT...)
 #
@@ -73,11 +74,14 @@ prove() {
   local module
   module="$(cd "$dir/b" && ls Unit*.pas | head -1)"
   local verdict="proved"
+  # The unit file's time goes into the .ppu: the stripped copy keeps the original's.
+  touch -r "$dir/a/$name" "$dir/b/$name"
   if ! (cd "$dir/b" && "${fpc[@]}" "$name" >/dev/null 2>&1); then
     verdict="stripped-fails"
   else
-    local object="${name%.*}.o"
-    object="$(cd "$dir/a" && ls | grep -ix "$object" || true)"
+    # The object file; a unit with no code (constants, types) makes only a .ppu.
+    local object
+    object="$(cd "$dir/a" && ls | grep -ix "${name%.*}.o" || ls | grep -ix "${name%.*}.ppu" || true)"
     if [ -z "$object" ] || ! cmp -s "$dir/a/$object" "$dir/b/$object"; then
       verdict="object-differs"
       # A comment that spans lines takes its line breaks into the module in
