@@ -356,9 +356,7 @@ struct TStrip {
           break;
         case '/':
           if (next == '/') {
-            if (const char* close = DirectiveClose(kept, q); close != nullptr) {
-              p = close + 1;  // the directive's own text
-            } else if (keepLines || (blocks != nullptr && blocks->Inside())) {
+            if (keepLines || (blocks != nullptr && blocks->Inside())) {
               // The line break stays in the unit, and restoring puts the comment before it.
               p = scan::FindLineBreak<TFinder>(q + 2, end);
               comment(q, ckLine, q + 2, p, p);
@@ -386,28 +384,6 @@ struct TStrip {
     }
     out.Copy(kept, end, end);
     writer.Write(ckEnd, end, 0);
-  }
-
-  // A "//" inside a directive of one line ("{$define Debug := //}", a macro
-  // that comments out the rest of a line where it is used) is the
-  // directive's text, as the compiler reads it: the directive's "}", or null
-  // where the "//" opens a comment. Only where the directive's text before it
-  // holds no quote, brace or parenthesis, so that ReComment's walk, which
-  // reads the text as code, keeps to the same literals and comments. The
-  // directive begins after `kept`, the end of the last comment, and nothing
-  // before is read.
-  const char* DirectiveClose(const char* kept, const char* slashes) const {
-    const char* open = slashes;
-    while (open > kept && open[-1] != '{') {
-      const char c = *--open;
-      if (c == '\n' || c == '\r' || c == '\'' || c == '}' || c == '(' || c == ')') return nullptr;
-    }
-    if (open == kept || open >= slashes || *open != '$') return nullptr;
-    for (const char* c = slashes + 2; c < end; ++c) {
-      if (*c == '}') return c;
-      if (*c == '\n' || *c == '\r') return nullptr;
-    }
-    return nullptr;
   }
 
   // A nested comment left open at the end is read as one that does not nest:
