@@ -36,7 +36,8 @@ function RecommentUnit(const UnitFile: string): TCommandOutcome;
 implementation
 
 uses
-  Controls, LazFileUtils, LazIDEIntf, ProjectIntf, SrcEditorIntf, ScrivlockCore;
+  Controls, LazFileUtils, LazIDEIntf, ProjectIntf, SrcEditorIntf, SynEdit, SynEditTypes,
+  ScrivlockCore;
 
 // The messages about the unit and its module are the core's (CoreMessage), as
 // every host shows them; these few are about Lazarus itself.
@@ -50,6 +51,8 @@ resourcestring
   SNotSavedAfter = 'Unit %s was restored in the editor but could not be saved; its ' +
     'commenting module %s was kept. Save the unit, then remove the module from the project.';
   SNotDeleted = 'Unit %s is restored and saved; its commenting module %s could not be deleted.';
+  SNotGivenBack = 'The editor could not be given back the text of unit %s. Close it without ' +
+    'saving and open the file again; its comments are in %s.';
 
 function Outcome(Done: Boolean; const Message: string): TCommandOutcome;
 begin
@@ -203,15 +206,55 @@ begin
   end;
 end;
 
-// Replaces the editor's whole text as one step of its undo list.
+// The editor's own text control, when it is the one the IDE normally uses.
+function SynEditOf(Editor: TSourceEditorInterface): TCustomSynEdit;
+begin
+  if Editor.EditorControl is TCustomSynEdit then
+    Result := TCustomSynEdit(Editor.EditorControl)
+  else
+    Result := nil;
+end;
+
+// Replaces the editor's whole text as one step of its undo list, byte for
+// byte. The editor trims the trailing blanks of every line it is given when
+// that option is on, so the option is off while the text goes in; the lines
+// the user edits later are trimmed as before.
 procedure ReplaceAll(Editor: TSourceEditorInterface; const Text: RawByteString);
 var
+  Control: TCustomSynEdit;
+  Trims: Boolean;
   Last: Integer;
 begin
-  Last := Editor.LineCount;
-  if Last < 1 then
-    Last := 1;
-  Editor.ReplaceText(Point(1, 1), Point(Length(Editor.Lines[Last - 1]) + 1, Last), Text);
+  Control := SynEditOf(Editor);
+  Trims := (Control <> nil) and (eoTrimTrailingSpaces in Control.Options);
+  if Trims then
+    Control.Options := Control.Options - [eoTrimTrailingSpaces];
+  try
+    Last := Editor.LineCount;
+    if Last < 1 then
+      Last := 1;
+    Editor.ReplaceText(Point(1, 1), Point(Length(Editor.Lines[Last - 1]) + 1, Last), Text);
+  finally
+    if Trims then
+      Control.Options := Control.Options + [eoTrimTrailingSpaces];
+  end;
+end;
+
+// Takes back a ReplaceAll that left the editor holding something else than it
+// was given; True when the editor holds Previous again. An editor that was
+// left as it was is not undone, which would take back the user's last edit.
+function TakeBack(Editor: TSourceEditorInterface; const Previous: RawByteString): Boolean;
+var
+  Control: TCustomSynEdit;
+begin
+  if Holds(Editor, Previous) then
+    Exit(True);
+  Control := SynEditOf(Editor);
+  if Control <> nil then
+    Control.Undo;
+  if not Holds(Editor, Previous) then
+    ReplaceAll(Editor, Previous);
+  Result := Holds(Editor, Previous);
 end;
 
 // A free unit name and file beside UnitFile, as the IDE names new units.
@@ -327,7 +370,11 @@ begin
 
   ReplaceAll(Editor, U.Stripped);
   if not Holds(Editor, U.Stripped) then
+  begin
+    if not TakeBack(Editor, Text) then
+      Exit(Outcome(False, Format(SNotGivenBack, [UnitFile, ModuleFile])));
     Exit(Outcome(False, CoreMessage(smUnitNotStripped, UnitFile, ModuleFile)));
+  end;
   SourceEditorManagerIntf.ActiveEditor := Editor;
 
   // The module is compiled in the project's mode, which may differ from the
@@ -380,7 +427,11 @@ begin
 
   ReplaceAll(Editor, R.Restored);
   if not Holds(Editor, R.Restored) then
+  begin
+    if not TakeBack(Editor, Stripped) then
+      Exit(Outcome(False, Format(SNotGivenBack, [UnitFile, ModuleFile])));
     Exit(Outcome(False, CoreMessage(smUnitNotRestored, UnitFile, ModuleFile)));
+  end;
   SourceEditorManagerIntf.ActiveEditor := Editor;
 
   // The module goes only once the restored unit is on disk.

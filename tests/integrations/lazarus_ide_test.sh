@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds a Lazarus of its own with the package and its self-test package
 # installed, and runs it under Xvfb on a copy of the demo project: the self-test
-# uncomments Greeter.pas through the package's commands, checks Undo and Redo in
-# the editor, saves, re-comments, checks the files on disk and closes Lazarus
-# (tests/integrations/lazarus_selftest). Rebuilding Lazarus rewrites its tree,
+# uncomments Greeter.pas, a unit of tabs and trailing blanks and a 1 MB unit of
+# RTL code through the package's commands, checks Undo and Redo in the editor,
+# saves, re-comments, checks the files on disk, logs the large unit's times and
+# closes Lazarus (tests/integrations/lazarus_selftest). Rebuilding Lazarus rewrites its tree,
 # so all of it happens on a private copy with a configuration of its own.
 #   lazarus_ide_test.sh SOURCE_DIR LAZARUS_DIR CORE_LIBRARY
 set -eu
@@ -68,6 +69,14 @@ mkdir "$work/demo"
 cp "$source/examples/demo/Greeter.pas" "$source/examples/demo/MathUtil.pas" "$work/demo/"
 cp "$source/examples/demo/Demo.dpr" "$work/demo/Demo.lpr"
 cp "$work/selftest/demo.lpi" "$work/demo/"
+# About 1 MB of real code for the timing: whole RTL files, one after another.
+rtl=/usr/share/fpcsrc/$fpc_version/rtl/objpas
+if [ -d "$rtl" ]; then
+  for unit in "$rtl"/*.pp "$rtl"/sysutils/*.inc "$rtl"/classes/*.inc; do
+    [ "$(wc -c < "$work/demo/Large.pas" 2>/dev/null || echo 0)" -lt 1048576 ] || break
+    { tr -d '\r' < "$unit"; echo; } >> "$work/demo/Large.pas"
+  done
+fi
 SCRIVLOCK_CORE="$core" SCRIVLOCK_SELFTEST="$work/selftest.log" HOME="$work" \
   timeout 300 xvfb-run -a "$work/lazarus/lazarus" --pcp="$work/config" --no-splash-screen \
   "$work/demo/demo.lpi" > "$work/lazarus.log" 2>&1 || true

@@ -1,8 +1,10 @@
 { A run of the package's commands inside a real Lazarus, for the tests only:
   when SCRIVLOCK_SELFTEST names a log file, the first idle moment after a
-  project is open uncomments its unit Greeter.pas, undoes and redoes that in
-  the editor, saves it, re-comments it, checks the files on disk, writes the
-  outcome to the log and closes Lazarus. Without the variable it does nothing. }
+  project is open uncomments its unit Greeter.pas, a unit of tabs and trailing
+  blanks and, when there is one, Large.pas; for each it undoes and redoes that
+  in the editor, saves it, re-comments it and checks the files on disk. Then it
+  writes the outcome to the log and closes Lazarus. Without the variable it
+  does nothing. }
 unit ScrivlockSelfTest;
 
 {$mode objfpc}{$H+}
@@ -25,6 +27,7 @@ type
     FDone: Boolean;
     procedure Idle(Sender: TObject; var Done: Boolean);
     procedure Check(Condition: Boolean; const What: string);
+    procedure RoundTrip(const UnitFile, Comment: string; Timed: Boolean);
     procedure Run;
   end;
 
@@ -70,51 +73,98 @@ begin
   Application.Terminate;
 end;
 
-procedure TSelfTest.Run;
+// Uncomments UnitFile, checks the editor and its Undo and Redo, saves,
+// re-comments and checks the files; Comment is a comment's text in the unit.
+// Timed units log how long each command took.
+procedure TSelfTest.RoundTrip(const UnitFile, Comment: string; Timed: Boolean);
 var
-  Folder, UnitFile, ModuleFile: string;
+  ModuleFile: string;
   Original: RawByteString;
   Outcome: TCommandOutcome;
   Editor: TSourceEditorInterface;
   Synedit: TCustomSynEdit;
-  Stripped: string;
-  I: Integer;
+  Before, Stripped: string;
+  Start: QWord;
+  Name: string;
 begin
-  Folder := ExtractFilePath(LazarusIDE.ActiveProject.ProjectInfoFile);
-  UnitFile := Folder + 'Greeter.pas';
-  ModuleFile := Folder + 'unit1.pas';
+  Name := ExtractFileName(UnitFile);
+  ModuleFile := ExtractFilePath(UnitFile) + 'unit1.pas';
   Original := ReadBytes(UnitFile);
+  // The editor's text may differ from the file's bytes (line breaks, an
+  // encoding it converts), so Undo is checked against the editor's own.
+  if LazarusIDE.DoOpenEditorFile(UnitFile, -1, -1, [ofOnlyIfExists, ofRegularFile]) <> mrOk then
+  begin
+    Check(False, Name + ' opens in the editor');
+    Exit;
+  end;
+  Before := SourceEditorManagerIntf.SourceEditorIntfWithFilename(UnitFile).SourceText;
 
+  Start := GetTickCount64;
   Outcome := UncommentUnit(UnitFile);
-  Check(Outcome.Done and (Outcome.Message = ''), 'Uncomment: ' + Outcome.Message);
-  Check(FileExists(ModuleFile), 'the module is on disk');
+  if Timed then
+    FLog.Add(Format('time: Uncomment of %s (%d bytes) %d ms',
+      [Name, Length(Original), GetTickCount64 - Start]));
+  Check(Outcome.Done and (Outcome.Message = ''), Name + ' Uncomment: ' + Outcome.Message);
+  Check(FileExists(ModuleFile), Name + ': the module is on disk');
   Check(LazarusIDE.ActiveProject.FindFile(ModuleFile, [pfsfOnlyProjectFiles]) <> nil,
-    'the module is in the project');
-  Check(ReadBytes(UnitFile) = Original, 'the unit on disk is untouched until it is saved');
+    Name + ': the module is in the project');
+  Check(ReadBytes(UnitFile) = Original, Name + ': the unit on disk is untouched until it is saved');
   Editor := SourceEditorManagerIntf.SourceEditorIntfWithFilename(UnitFile);
-  Check(Editor <> nil, 'the unit is open');
-  if Editor = nil then
+  Check(Editor <> nil, Name + ' is open');
+  if (Editor = nil) or not Outcome.Done then
     Exit;
   Stripped := Editor.SourceText;
-  Check(Pos('{#1}', Stripped) > 0, 'the editor holds the markers');
-  Check(Pos('says hello', Stripped) = 0, 'the editor holds no comment');
-  Check(Editor.Modified, 'the editor marks the unit modified');
+  Check(Pos('{#1}', Stripped) > 0, Name + ': the editor holds the markers');
+  Check(Pos(Comment, Stripped) = 0, Name + ': the editor holds no comment');
+  Check(Editor.Modified, Name + ': the editor marks the unit modified');
 
   Synedit := Editor.EditorControl as TCustomSynEdit;
   Synedit.Undo;
-  Check(Pos('says hello', Editor.SourceText) > 0, 'Undo brings the comments back');
+  Check(Editor.SourceText = Before, Name + ': Undo brings the unit back as it was');
   Synedit.Redo;
-  Check(Editor.SourceText = Stripped, 'Redo strips them again');
+  Check(Editor.SourceText = Stripped, Name + ': Redo strips it again');
 
-  Check(LazarusIDE.DoSaveEditorFile(Editor, []) = mrOk, 'the stripped unit is saved');
-  Check(Pos('{#1}', ReadBytes(UnitFile)) > 0, 'the unit on disk holds the markers');
+  Check(LazarusIDE.DoSaveEditorFile(Editor, []) = mrOk, Name + ': the stripped unit is saved');
+  Check(Pos('{#1}', ReadBytes(UnitFile)) > 0, Name + ': the unit on disk holds the markers');
 
+  Start := GetTickCount64;
   Outcome := RecommentUnit(UnitFile);
-  Check(Outcome.Done and (Outcome.Message = ''), 'Re-Comment: ' + Outcome.Message);
-  Check(ReadBytes(UnitFile) = Original, 'the unit on disk is back byte for byte');
-  Check(not FileExists(ModuleFile), 'the module file is deleted');
+  if Timed then
+    FLog.Add(Format('time: Re-Comment of %s %d ms', [Name, GetTickCount64 - Start]));
+  Check(Outcome.Done and (Outcome.Message = ''), Name + ' Re-Comment: ' + Outcome.Message);
+  Check(ReadBytes(UnitFile) = Original, Name + ': the unit on disk is back byte for byte');
+  Check(not FileExists(ModuleFile), Name + ': the module file is deleted');
   Check(LazarusIDE.ActiveProject.FindFile(ModuleFile, [pfsfOnlyProjectFiles]) = nil,
-    'the module left the project');
+    Name + ': the module left the project');
+end;
+
+procedure TSelfTest.Run;
+const
+  // Tabs and trailing blanks, in code and in comments: the editor's own
+  // options must not touch them.
+  Tabbed = 'unit Tabbed;'#10#10'interface'#10#10'procedure Run;  '#10'{ runs'#9'it   '#10 +
+    '  twice }   '#10#10'implementation'#10#10'procedure Run;'#10'begin'#9#10 +
+    #9'// nothing yet'#9' '#10'  '#10'end;'#10#10'end.'#10;
+var
+  Folder: string;
+  Stream: TFileStream;
+  I: Integer;
+begin
+  Folder := ExtractFilePath(LazarusIDE.ActiveProject.ProjectInfoFile);
+  RoundTrip(Folder + 'Greeter.pas', 'says hello', False);
+
+  Stream := TFileStream.Create(Folder + 'Tabbed.pas', fmCreate);
+  try
+    Stream.WriteBuffer(Tabbed[1], Length(Tabbed));
+  finally
+    Stream.Free;
+  end;
+  RoundTrip(Folder + 'Tabbed.pas', 'nothing yet', False);
+
+  // A large unit of real code, when the test could make one.
+  if FileExists(Folder + 'Large.pas') then
+    RoundTrip(Folder + 'Large.pas', '', True);
+
   for I := 0 to FLog.Count - 1 do
     if Pos('FAILED', FLog[I]) = 1 then
       Exit;
