@@ -10,6 +10,7 @@
 
 #include "base/Error.h"
 #include "base/FileNames.h"
+#include "base/LineFeeds.h"
 #include "commands/Messages.h"
 #include "hostintf/InterfacePtr.h"
 #include "hostintf/ToolServices.h"
@@ -328,7 +329,7 @@ TTextPlace PlaceIn(const std::string& fileName, std::string_view text, int64_t o
   const size_t at = static_cast<size_t>(std::clamp<int64_t>(offset, 0, int64_t(text.size())));
   const std::string_view before = text.substr(0, at);
   const size_t lineStart = before.rfind('\n');
-  const int64_t line = 1 + std::count(before.begin(), before.end(), '\n');
+  const int64_t line = 1 + CountLineFeeds(before);
   const int64_t column =
       static_cast<int64_t>(at - (lineStart == std::string_view::npos ? 0 : lineStart + 1)) + 1;
   return {fileName, line, column};
