@@ -46,8 +46,12 @@ class TPlainWalk {
               parenText = ++i + 1;
             }
           } else if (c == '/' && Holds(i + 1, '/')) {
-            state = wsLine;
-            ++i;
+            if (const char* close = scan::SlashDirectiveClose(FUnit.data(), &FUnit[i], End())) {
+              i = static_cast<size_t>(close - FUnit.data());  // the directive's own text
+            } else {
+              state = wsLine;
+              ++i;
+            }
           } else if (c == '{') {
             if (Holds(i + 1, '$')) {
               ++i;  // "{$" is a directive: its text is code

@@ -168,6 +168,7 @@ struct TWalk {
   // Every few megabytes; the walk looks back at the entry it placed last.
   static constexpr std::ptrdiff_t kGiveBackStep = std::ptrdiff_t{8} << 20;
   static constexpr std::ptrdiff_t kLookBack = std::ptrdiff_t{64} << 10;
+  static_assert(kLookBack > scan::kSlashDirectiveReach);
   const char* giveBackAt = nullptr;
   const char* StepOn(const char* from) const {
     return strippedStream == nullptr || end - from <= kGiveBackStep ? end : from + kGiveBackStep;
@@ -462,8 +463,12 @@ struct TWalk {
               state = wsParen;
             }
           } else if (*q == '/') {  // "//"
-            p = q + 2;
-            state = wsLine;
+            if (const char* close = scan::SlashDirectiveClose(begin, q, end)) {
+              p = close + 1;  // the directive's own text
+            } else {
+              p = q + 2;
+              state = wsLine;
+            }
           } else if (const size_t length = scan::MatchMarker(q, end, number)) {
             if (!Place<TFinder>(q, number)) return false;
             p = kept = q + length;

@@ -41,6 +41,25 @@ TVectorSet UseVectorSet(TVectorSet set) {
   return Chosen() = std::min(set, Widest());
 }
 
+const char* SlashDirectiveClose(const char* begin, const char* slashes, const char* end) {
+  // Back to the directive's "{": a quote, brace, parenthesis or line break on
+  // the way means the "//" is no directive's text (or not plainly so).
+  const char* reach = slashes - std::min(slashes - begin, kSlashDirectiveReach);
+  const char* open = slashes;
+  for (;;) {
+    if (open == reach) return nullptr;
+    const char c = *--open;
+    if (c == '{') break;
+    if (c == '\n' || c == '\r' || c == '\'' || c == '}' || c == '(' || c == ')') return nullptr;
+  }
+  if (open + 1 == slashes || open[1] != '$') return nullptr;
+  for (const char* p = slashes + 2; p < end; ++p) {
+    if (*p == '}') return p;
+    if (*p == '\n' || *p == '\r' || *p == '{') return nullptr;
+  }
+  return nullptr;
+}
+
 size_t MatchLongMarker(const char* p, const char* end, int32_t& number) {
   if (end - p < 4 || p[0] != '{' || p[1] != '#') return 0;
   const char* q = p + 2;

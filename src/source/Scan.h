@@ -413,6 +413,16 @@ inline uint32_t EightDigitsValue(uint64_t v) {
   return static_cast<uint32_t>(((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32);
 }
 
+// "{$define Debug := //}" defines a macro that comments out the rest of each
+// line where it is used: the compiler reads the "//" as the directive's text.
+// For a "//" at `slashes`, in code, returns the "}" of such a directive around
+// it: one that opens ("{$") at most kSlashDirectiveReach bytes before it, and
+// not before `begin`, on the same line, with no quote, brace or parenthesis
+// before the "//" and no brace after it. Else null: the "//" opens a comment.
+// Uncomment and ReComment's walks read a unit alike through this one rule.
+constexpr std::ptrdiff_t kSlashDirectiveReach = 256;
+const char* SlashDirectiveClose(const char* begin, const char* slashes, const char* end);
+
 // A comment marker is "{#", 1 to 10 decimal digits of a number that fits in 32
 // bits, and "}". Returns its length at `p` (0 when `p` holds none) and its number.
 // This one reads a digit at a time, and serves near the end of the text and for

@@ -278,9 +278,11 @@ struct TStrip {
   TByteStream* source;  // the text's stream, when its memory goes back as it is passed
 
   // Every few megabytes, the memory of what is copied already goes back. The
-  // scan looks back a few bytes at most (a "*" before ")", a word's start).
+  // scan looks back a few bytes at most (a "*" before ")", a word's start, a
+  // directive's "{$" before a "//": scan::kSlashDirectiveReach).
   static constexpr int64_t kGiveBackStep = int64_t{8} << 20;
   static constexpr int64_t kLookBack = int64_t{64} << 10;
+  static_assert(kLookBack > scan::kSlashDirectiveReach);
 
   template <class TFinder>
   void Run() {
@@ -289,6 +291,7 @@ struct TStrip {
     // Code and literals are copied in runs: `kept` is the first byte not yet
     // copied, and a run ends only where a comment begins.
     const char* kept = p;
+    const char* const first = p;
     const char* const base = source != nullptr ? source->Data() : nullptr;
     auto stepOn = [&](const char* from) {
       return end - from > kGiveBackStep ? from + kGiveBackStep : end;
@@ -356,7 +359,9 @@ struct TStrip {
           break;
         case '/':
           if (next == '/') {
-            if (keepLines || (blocks != nullptr && blocks->Inside())) {
+            if (const char* close = scan::SlashDirectiveClose(first, q, end)) {
+              p = close + 1;  // the directive's own text
+            } else if (keepLines || (blocks != nullptr && blocks->Inside())) {
               // The line break stays in the unit, and restoring puts the comment before it.
               p = scan::FindLineBreak<TFinder>(q + 2, end);
               comment(q, ckLine, q + 2, p, p);

@@ -342,6 +342,11 @@ const std::string kRoundTrips[] = {
     std::string("{\0}(*\0*)//\0\n", 11),
     "'{x}''{#0}' (* '{#5}' *)",
     "{'}'{#1}'",
+    "{$define D := //} {c} '{#1}' // d\r\n{$I a //{#2}}",
+    // A "//" in a directive, then text that looks like a marker on the same line.
+    std::string("\0er closed *c{#2}a (*+\xff\xff*) {$I a //\0er closed *c{#2}a (*+\xff\xff*) "
+                "{$I a // \n/ bg}\r\nc\xb8\xb8\xb8\xb8 cl{# }))",
+                93),
 };
 
 TEST(ReCommentTest, RoundTripsUnitsThatHoldTheDelimitersInside) {
