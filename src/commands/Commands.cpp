@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -89,12 +90,13 @@ void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* first
 }
 
 // How a whole text is read: chunk by chunk, as ReadModuleText promises its
-// callers, or at once where the reader tells the text's length. A reader
-// delivers fewer bytes than asked only at the end of the text, so one read of
-// the length it tells (and one more that finds the end) reads the same text.
-// The commands read a whole unit so: straight into the stream, in one call to
-// the host, instead of a copy per chunk.
-enum TReadMode { rmChunks, rmAtOnce };
+// callers, or, where the reader tells the text's length, in pieces of
+// ReadPieceSize straight into the stream, each checked for a zero byte while
+// it is still in the cache. A reader delivers fewer bytes than asked only at
+// the end of the text, so both read the same text. The commands read a whole
+// unit in pieces: few calls to the host, no copy in between, and no second
+// pass over memory.
+enum TReadMode { rmChunks, rmPieces };
 
 // Reads `editor`'s text as ReadModuleText describes (see TReadMode) and returns
 // the number of characters delivered; none when the host has no reader,
@@ -108,18 +110,19 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
   if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
-  int32_t first = ReadChunkSize;  // what the first read asks for
+  int32_t want = ReadChunkSize;  // what each read asks for
   if (keep && chunkLimit == clWhole && stream->Size() == 0) {
-    // The last read asks for a whole chunk however little is left.
     const int64_t length = reader->TextLength();
-    if (length > 0) TryReserve(*stream, length + ReadChunkSize);
-    // A wrong length costs one short read or a few more chunks, not another text.
-    if (mode == rmAtOnce && length > ReadChunkSize && length <= stream->Capacity() - ReadChunkSize)
-      first = static_cast<int32_t>(length);
+    const int32_t piece =
+        mode == rmPieces && length > ReadChunkSize ? ReadPieceSize : ReadChunkSize;
+    // The last read asks for a whole piece however little is left. A wrong
+    // length costs a few more reads, not another text.
+    if (length > 0) TryReserve(*stream, length + piece);
+    if (length > 0 && length <= stream->Capacity() - piece) want = piece;
   }
   std::vector<char> buffer;
   int64_t position = 0;
-  for (int32_t want = first;; want = ReadChunkSize) {
+  for (;;) {
     // The reader's positions are 32-bit, as are the system's stream sizes.
     if (position > TByteStream::kMaxSize) return std::nullopt;
     int32_t delivered;
@@ -206,9 +209,8 @@ bool BufferHolds(TIModuleInterface& module, std::string_view expected) {
     if (!editor) return false;
     TInterfacePtr<TIEditReader> reader(editor->CreateReader());
     if (!reader) return false;
-    constexpr int32_t kPiece = 128 * ReadChunkSize;  // about 1 MiB, held in the cache
     std::vector<char> buffer(static_cast<size_t>(
-        std::min<int64_t>(kPiece, static_cast<int64_t>(expected.size()) + ReadChunkSize)));
+        std::min<int64_t>(ReadPieceSize, static_cast<int64_t>(expected.size()) + ReadChunkSize)));
     const auto piece = static_cast<int32_t>(buffer.size());
     size_t matched = 0;
     for (int64_t position = 0; position <= TByteStream::kMaxSize; position += piece) {
@@ -296,6 +298,18 @@ class TBackgroundRelease {
   std::thread FThread;
 };
 
+// Runs `work` on a second thread and hands back its future; where no thread
+// can be had, the work is done when the future is asked for it. The future
+// waits for the work when it goes, so no thread outlives what it reads.
+template <class TWork>
+auto OnSideThread(TWork work) {
+  try {
+    return std::async(std::launch::async, work);
+  } catch (const std::system_error&) {
+    return std::async(std::launch::deferred, work);
+  }
+}
+
 int64_t ZeroBytePosition(const TByteStream& stream) {
   const size_t zero = stream.View().find('\0');
   return zero == std::string_view::npos ? -1 : static_cast<int64_t>(zero);
@@ -357,7 +371,7 @@ bool RunCommand(TCommandSite& site, TSteps&& steps) {
 TByteStream ReadUnit(const std::string& unitFile) {
   TByteStream text;
   int64_t zero = -1;
-  const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero, rmAtOnce);
+  const std::optional<int64_t> length = ReadText(unitFile, text, clWhole, &zero, rmPieces);
   if (!length) throw TRefusal{MsgCannotRead(unitFile)};
   if (*length == 0) throw TRefusal{MsgEmptyUnit(unitFile)};
   if (zero >= 0) throw TRefusal{MsgZeroByte(unitFile, zero), PlaceIn(unitFile, text.View(), zero)};
@@ -466,9 +480,13 @@ std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string&
     source = ReadUnit(unitFile);
     Strip(unitFile, source, stripped, module, UnitIdentOf(createdFile), options);
   }
-  const source::TSkipProblem skip = source::ForeseeSkipProblem(
-      module.View(),
-      ProjectDialect(unitFile, ToolServices->GetProjectOption(unitFile, hostintf::kOptionDialect)));
+  const source::TDialect moduleDialect =
+      ProjectDialect(unitFile, ToolServices->GetProjectOption(unitFile, hostintf::kOptionDialect));
+  // The skip check reads the module while the host takes and reads back its
+  // text; declared after the module, it is done before the module goes.
+  std::future<source::TSkipProblem> foresight = OnSideThread([&module, moduleDialect] {
+    return source::ForeseeSkipProblem(module.View(), moduleDialect);
+  });
   TBackgroundRelease release;
   release.Release(source);
   module.Seek(0);
@@ -477,6 +495,7 @@ std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string&
     throw TRefusal{MsgCannotFillModule(unitFile, createdFile)};
   }
   newModule.Reset();
+  const source::TSkipProblem skip = foresight.get();
   release.Release(module);
 
   stripped.Seek(0);
@@ -520,7 +539,7 @@ void ReComment(TCommandSite& site, const TUnitFileList& units, const std::string
   RefuseStaleModule(unitFile, stripped, moduleFile);
   TByteStream module;
   int64_t moduleZero = -1;
-  if (!ReadText(moduleFile, module, clWhole, &moduleZero, rmAtOnce)) {
+  if (!ReadText(moduleFile, module, clWhole, &moduleZero, rmPieces)) {
     throw TRefusal{MsgCannotReadModule(unitFile, moduleFile)};
   }
 

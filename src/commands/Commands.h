@@ -28,6 +28,9 @@ namespace scrivlock::commands {
 
 // Editor buffers are read in chunks of this many characters (not 8192).
 inline constexpr int32_t ReadChunkSize = 8092;
+// The commands read a whole unit or module in pieces of this many (about 1 MiB,
+// which stays in the cache while it is checked).
+inline constexpr int32_t ReadPieceSize = 128 * ReadChunkSize;
 
 // ChunkLimit values of ReadModuleText.
 inline constexpr int32_t clWhole = -1;      // read the whole text into the stream

@@ -489,10 +489,11 @@ TEST_F(TCommandsTest, UncommentNamesTheModuleAfterTheUnitTheHostReallyMade) {
 }
 
 TEST_F(TCommandsTest, AZeroByteIsRefusedBeforeAnythingIsWritten) {
-  // Zero bytes are found chunk by chunk as the unit is read: in the first
-  // chunk, at either side of a chunk's end, and further on.
-  for (const size_t at : {size_t{20}, size_t{8091}, size_t{8092}, size_t{20000}}) {
-    std::string withZero = kUnitText + std::string(20100, ' ');
+  // Zero bytes are found piece by piece as the unit is read: in the first
+  // piece, at either side of a piece's end, and further on.
+  constexpr size_t kPiece = ReadPieceSize;
+  for (const size_t at : {size_t{20}, kPiece - 1, kPiece, kPiece + 20000}) {
+    std::string withZero = kUnitText + std::string(kPiece + 20100, ' ');
     withZero.insert(at, 1, '\0');
     withZero.insert(at + 5, 1, '\0');  // only the first counts
     FHost.RemoveUnit(kMain);
