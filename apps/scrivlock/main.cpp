@@ -206,7 +206,7 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
     for (const std::string& name : host.UnitFiles()) units.Add(name);
     if (!uncomment) {
       TByteStream chunk;
-      commands::ReadModuleText(unitFile, &chunk, commands::clFirstChunk);
+      commands::ReadModuleHead(unitFile, &chunk);
       if (const std::string owner = ModuleOwner(chunk); !owner.empty()) {
         Report(commands::MsgPassedOverModule(unitFile, owner));
         return ecDone;
@@ -262,7 +262,8 @@ int RunCommand(bool uncomment, const std::string& unitArg, const TOptions& optio
 // test; empty when `chunk` is no commenting module.
 std::string ModuleOwner(TByteStream& chunk) {
   static constexpr std::string_view kHeader = "Commenting File: [";
-  const std::string_view head = chunk.View().substr(0, 1023);
+  const std::string_view head =
+      chunk.View().substr(0, static_cast<size_t>(source::TSourceClass::kProbeSize));
   const size_t start = head.find(kHeader);
   if (start == std::string_view::npos) return {};
   const size_t from = start + kHeader.size();
@@ -285,7 +286,7 @@ int RunStatus(const std::string& dirArg) {
     std::map<std::string, std::vector<std::string>> modulesOf;  // unit name -> module names
     for (const std::string& file : files) {
       TByteStream chunk;
-      commands::ReadModuleText(file, &chunk, commands::clFirstChunk);
+      commands::ReadModuleHead(file, &chunk);
       const std::string owner = ModuleOwner(chunk);
       if (owner.empty()) continue;
       ownerOf[file] = owner;

@@ -95,8 +95,9 @@ void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* first
 // it is still in the cache. A reader delivers fewer bytes than asked only at
 // the end of the text, so both read the same text. The commands read a whole
 // unit in pieces: few calls to the host, no copy in between, and no second
-// pass over memory.
-enum TReadMode { rmChunks, rmPieces };
+// pass over memory. A test for a commenting module reads only the head it
+// looks at: a project's every unit is read so, and most are no module.
+enum TReadMode { rmChunks, rmPieces, rmHead };
 
 // Reads `editor`'s text as ReadModuleText describes (see TReadMode) and returns
 // the number of characters delivered; none when the host has no reader,
@@ -110,7 +111,9 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
   if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
-  int32_t want = ReadChunkSize;  // what each read asks for
+  // What each read asks for.
+  int32_t want =
+      mode == rmHead ? static_cast<int32_t>(source::TSourceClass::kProbeSize) : ReadChunkSize;
   if (keep && chunkLimit == clWhole && stream->Size() == 0) {
     const int64_t length = reader->TextLength();
     const int32_t piece =
@@ -586,6 +589,11 @@ int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t
   return ReadText(fileName, *stream, chunkLimit).value_or(0);
 }
 
+int64_t ReadModuleHead(const std::string& fileName, TByteStream* stream) {
+  if (!stream) return 0;
+  return ReadText(fileName, *stream, clFirstChunk, nullptr, rmHead).value_or(0);
+}
+
 void WriteModuleText(const std::string& fileName, TByteStream* stream) {
   if (!stream || !ToolServices) return;
   HostCall([&] {
@@ -605,7 +613,7 @@ int32_t FindCommentingModules(const std::string& unitFile, const TUnitFileList& 
   for (int i = 0; i < units.Count(); ++i) {
     scratch.Clear();
     // An entry whose text cannot be read is no module.
-    ReadText(units[i], scratch, clFirstChunk);
+    ReadText(units[i], scratch, clFirstChunk, nullptr, rmHead);
     scratch.Seek(0);
     if (processor.IsModuleOf(scratch, unitName)) found.push_back(i);
   }

@@ -45,6 +45,12 @@ inline constexpr int32_t clCountOnly = -2;  // read the whole text, only count i
 // Every interface obtained is released.
 int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t chunkLimit);
 
+// Reads into `stream`, from position 0, the head of the module `fileName`'s
+// buffer that tells whether it is a commenting module: at most
+// TSourceClass::kProbeSize characters, in one read. Returns the number
+// delivered; 0 on any failure, as ReadModuleText.
+int64_t ReadModuleHead(const std::string& fileName, TByteStream* stream);
+
 // Replaces the whole text of the module `fileName`'s buffer by the bytes of
 // `stream` from its position to its end (callers rewind it first). The host's
 // writer takes zero-terminated text, so a zero byte ends what is written. Any
@@ -52,7 +58,7 @@ int64_t ReadModuleText(const std::string& fileName, TByteStream* stream, int32_t
 // module leaves every buffer unchanged. Does nothing for a null stream.
 void WriteModuleText(const std::string& fileName, TByteStream* stream);
 
-// Counts the entries of `units` whose first chunk is the commenting module of
+// Counts the entries of `units` whose head (ReadModuleHead) is the commenting module of
 // `unitFile` (by its name-and-extension part), `unitFile` itself included; each
 // entry is read once. `moduleFile` receives that entry's full file name when
 // the count is exactly 1 and is empty otherwise. An entry whose text the host

@@ -19,7 +19,7 @@ namespace {
 
 constexpr std::string_view kNotUncommentable = "{NOTUNCOMMENTABLE}";
 constexpr std::string_view kCommentingFile = "Commenting File: ";
-constexpr int64_t kProbeSize = 1023;  // how far the two header tests look
+constexpr int64_t kProbeSize = TSourceClass::kProbeSize;
 
 // The text from the position of `stream`, at most kProbeSize bytes, up to its
 // first zero byte. The position is unchanged.

@@ -101,6 +101,9 @@ bool HoldsMarker(std::string_view text);
 
 class TSourceClass {
  public:
+  // How far into a text IsModuleOf and IsNotUncommentable look.
+  static constexpr int64_t kProbeSize = 1023;
+
   std::string FileName;         // the unit's full file name; set before UnComment
   std::string ModuleUnitName;   // unit name of the last module written
   std::string LastUncommented;  // FileName of the last successful UnComment
