@@ -156,6 +156,24 @@ void TByteStream::GiveBack(int64_t count) {
 #endif
 }
 
+bool TByteStream::Populate(int64_t from, int64_t count) const {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  if (FData == nullptr) return false;
+  constexpr uintptr_t kPage = 4096;
+  const int64_t first = std::clamp<int64_t>(from, 0, FCapacity);
+  const int64_t last = std::clamp<int64_t>(from + std::max<int64_t>(count, 0), first, FCapacity);
+  // Whole pages: the system backs a page whatever part of it is asked for.
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(FData) + first) & ~(kPage - 1);
+  const uintptr_t end = reinterpret_cast<uintptr_t>(FData) + last;
+  if (end <= begin) return true;
+  return ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE) == 0;
+#else
+  (void)from;
+  (void)count;
+  return false;
+#endif
+}
+
 void TByteStream::Grow(int64_t capacity) {
   // realloc moves a large block by remapping its pages rather than copying them.
   void* data = std::realloc(FData, static_cast<size_t>(capacity + kScratch + 1));

@@ -75,6 +75,12 @@ class TByteStream {
   // it. Those bytes read as zeros afterwards; size and position do not change.
   // A stream under a few megabytes gives nothing back.
   void GiveBack(int64_t count);
+  // Has the system back bytes [from, from + count) of the stream's memory
+  // (clipped to its capacity) with pages now, without changing any byte, so
+  // that the writer that fills them next does not wait for the system to find
+  // and clear them. Safe while another thread writes the stream's bytes, not
+  // while the stream grows. Only a hint: false where the system cannot.
+  bool Populate(int64_t from, int64_t count) const;
   // Shortens the stream to `size` bytes, 0 <= size <= Size(); the memory is kept.
   void Truncate(int64_t size);
 

@@ -1,6 +1,7 @@
 #include "commands/Commands.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <future>
@@ -99,6 +100,47 @@ void NoteZero(const char* bytes, int32_t count, int64_t position, int64_t* first
 // looks at: a project's every unit is read so, and most are no module.
 enum TReadMode { rmChunks, rmPieces, rmHead };
 
+// Backs a stream's memory with pages on a second thread, ahead of a reader
+// that fills it piece by piece: on a virtual machine, finding and clearing
+// fresh memory for a big text took as long as reading the text into it. The
+// stream must not grow while it works (Stop first); where no thread can be
+// had, or the system cannot, the reader's writes find the memory as before.
+class TPopulateAhead {
+ public:
+  // Backs bytes [from, to) of `stream`, each step a little ahead of Passed.
+  TPopulateAhead(const TByteStream& stream, int64_t from, int64_t to) {
+    try {
+      FThread = std::thread([this, &stream, from, to] {
+        for (int64_t at = from; at < to && !FStop.load(std::memory_order_relaxed); at += kStep) {
+          at = std::max(at, FPassed.load(std::memory_order_relaxed));
+          if (!stream.Populate(at, std::min(kStep, to - at))) return;
+        }
+      });
+    } catch (const std::system_error&) {
+      // The reader's writes find the memory themselves.
+    }
+  }
+  ~TPopulateAhead() { Stop(); }
+  TPopulateAhead(const TPopulateAhead&) = delete;
+  TPopulateAhead& operator=(const TPopulateAhead&) = delete;
+
+  // The reader has filled the stream up to `position`: what lies before it
+  // needs no backing.
+  void Passed(int64_t position) { FPassed.store(position, std::memory_order_relaxed); }
+  // Waits until the thread is done, telling it to stop where it is.
+  void Stop() {
+    FStop.store(true, std::memory_order_relaxed);
+    if (FThread.joinable()) FThread.join();
+  }
+
+ private:
+  static constexpr int64_t kStep = int64_t{4} << 20;
+
+  std::atomic<int64_t> FPassed{0};
+  std::atomic<bool> FStop{false};
+  std::thread FThread;  // last: it starts once the rest is set
+};
+
 // Reads `editor`'s text as ReadModuleText describes (see TReadMode) and returns
 // the number of characters delivered; none when the host has no reader,
 // delivers a count out of range, or has more text than a stream can hold. What
@@ -111,6 +153,9 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
   if (!reader) return std::nullopt;
   const bool keep = chunkLimit != clCountOnly && stream;
   if (stream) stream->Seek(0);
+  // Texts of many megabytes have their memory backed ahead of the reads.
+  constexpr int64_t kPopulateFrom = int64_t{16} << 20;
+  std::optional<TPopulateAhead> ahead;
   // What each read asks for.
   int32_t want =
       mode == rmHead ? static_cast<int32_t>(source::TSourceClass::kProbeSize) : ReadChunkSize;
@@ -122,6 +167,7 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
     // length costs a few more reads, not another text.
     if (length > 0) TryReserve(*stream, length + piece);
     if (length > 0 && length <= stream->Capacity() - piece) want = piece;
+    if (want == piece && length >= kPopulateFrom) ahead.emplace(*stream, 0, length);
   }
   std::vector<char> buffer;
   int64_t position = 0;
@@ -130,7 +176,10 @@ std::optional<int64_t> ReadEditorText(TIEditorInterface& editor, TByteStream* st
     if (position > TByteStream::kMaxSize) return std::nullopt;
     int32_t delivered;
     if (keep && stream->Position() == stream->Size()) {
+      // A text longer than told makes the stream grow.
+      if (ahead && stream->Size() + want > stream->Capacity()) ahead->Stop();
       delivered = ReadChunkInto(*reader, static_cast<int32_t>(position), want, *stream);
+      if (ahead) ahead->Passed(stream->Size());
       if (delivered < 0 || delivered > want) return std::nullopt;
       NoteZero(stream->Data() + stream->Size() - delivered, delivered, position, firstZero);
     } else {

@@ -158,5 +158,25 @@ TEST(ByteStreamTest, GiveBackKeepsEverythingFromTheLastWholeBlockOn) {
   EXPECT_EQ(s.Size(), size);
 }
 
+// Backing memory ahead changes no byte, and asks for nothing outside the
+// capacity.
+TEST(ByteStreamTest, PopulateChangesNoByte) {
+  TByteStream none;
+  EXPECT_FALSE(none.Populate(0, 100));
+  const int64_t size = int64_t{5} << 20;
+  TByteStream s(std::string(static_cast<size_t>(size), 'y'));
+  s.Reserve(size * 2);
+  char* const tail = s.Extend(size);
+  std::memset(tail, 'z', static_cast<size_t>(size / 2));
+  s.Truncate(size + size / 2);
+  const std::string before(s.View());
+  EXPECT_TRUE(s.Populate(0, size * 2));
+  EXPECT_TRUE(s.Populate(3, 1));
+  EXPECT_TRUE(s.Populate(-10, 20));
+  EXPECT_TRUE(s.Populate(size * 10, size));  // clipped to nothing
+  EXPECT_TRUE(s.Populate(size, -5));
+  EXPECT_TRUE(s.View() == before);
+}
+
 }  // namespace
 }  // namespace scrivlock

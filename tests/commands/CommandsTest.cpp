@@ -171,15 +171,30 @@ TEST_F(TCommandsTest, ReadModuleTextSizesTheStreamOnceByTheHostsHintAndReadsTheT
   EXPECT_EQ(longer.View(), text + std::string(10, '#'));
 }
 
-// A text this long has its memory mapped by a second thread while it is read;
-// that must leave every byte as read.
+// A text this long has its memory backed by a second thread while it is read;
+// that must leave every byte as read, also when the host's length is wrong
+// and the stream grows under way.
 TEST_F(TCommandsTest, ReadModuleTextOfALongTextDeliversEveryByte) {
   std::string text(size_t{24} << 20, ' ');
   for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
   FHost.SetText("/p/Project1.dpr", text);
-  TByteStream stream;
-  EXPECT_EQ(ReadModuleText("/p/Project1.dpr", &stream, clWhole), static_cast<int64_t>(text.size()));
-  EXPECT_TRUE(stream.View() == text);
+  const std::optional<int64_t> hints[] = {std::nullopt, int64_t{17} << 20, int64_t{40} << 20};
+  for (const std::optional<int64_t>& hint : hints) {
+    SCOPED_TRACE(hint.value_or(-1));
+    FHost.Faults().TextLengths.clear();
+    if (hint) FHost.Faults().TextLengths = {{"/p/Project1.dpr", *hint}};
+    TByteStream stream;
+    EXPECT_EQ(ReadModuleText("/p/Project1.dpr", &stream, clWhole),
+              static_cast<int64_t>(text.size()));
+    EXPECT_TRUE(stream.View() == text);
+  }
+  // Uncomment reads a unit in pieces: the same holds, and a zero byte far on
+  // is found where it stands.
+  FHost.Faults().TextLengths.clear();
+  text[(size_t{20} << 20) + 3] = '\0';
+  AddUnit(kMain, text);
+  EXPECT_FALSE(UnCommentUnit(FSite, FUnits, kMain));
+  EXPECT_EQ(FSite.Messages, std::vector<std::string>{MsgZeroByte(kMain, (int64_t{20} << 20) + 3)});
 }
 
 TEST_F(TCommandsTest, ReadModuleTextAnswersZeroOnEveryFailure) {
