@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,8 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -117,6 +120,79 @@ std::string FolderOf(const std::string& fileName) {
   return folder.empty() ? "." : folder.substr(0, folder.size() - 1);
 }
 
+// Starts the transfer of a file's bytes to the disk as they are written, on a
+// thread of its own: a big text is then mostly on the disk by the time Commit
+// waits for it, and the writer never waits for the disk (starting a transfer
+// waits whenever the disk's queue is full). Where no thread can be had, the
+// transfer starts when the draft is finished, as for a small text.
+class TWriteback {
+ public:
+  explicit TWriteback(int fd) : FDescriptor(fd) {}
+  // Waits for a transfer being started; the descriptor may be closed then.
+  ~TWriteback() {
+    {
+      const std::lock_guard<std::mutex> lock(FLock);
+      FStopping = true;
+    }
+    FWake.notify_one();
+    if (FThread.joinable()) FThread.join();
+  }
+  TWriteback(const TWriteback&) = delete;
+  TWriteback& operator=(const TWriteback&) = delete;
+
+  // The file's bytes before `end` are written: their transfer may start.
+  // `last`: no more come, so the rest starts now too. False when the thread
+  // does not start it: a small file, which has none, or no thread to be had.
+  bool Written(size_t end, bool last = false) {
+    if (last && !FThread.joinable()) return false;
+    if (end - FPosted < (last ? 1 : kStep)) return true;
+    FPosted = end;
+    {
+      const std::lock_guard<std::mutex> lock(FLock);
+      FEnd = end;
+    }
+    if (!FThread.joinable() && !FNoThread) {
+      try {
+        FThread = std::thread([this] { Run(); });
+      } catch (const std::system_error&) {
+        FNoThread = true;
+      }
+    }
+    FWake.notify_one();
+    return !FNoThread;
+  }
+
+ private:
+  static constexpr size_t kStep = size_t{8} << 20;
+
+  void Run() {
+    size_t started = 0;
+    for (;;) {
+      size_t end;
+      {
+        std::unique_lock<std::mutex> lock(FLock);
+        FWake.wait(lock, [&] { return FStopping || FEnd > started; });
+        if (FStopping) return;
+        end = FEnd;
+      }
+#ifdef SYNC_FILE_RANGE_WRITE
+      ::sync_file_range(FDescriptor, static_cast<off_t>(started), static_cast<off_t>(end - started),
+                        SYNC_FILE_RANGE_WRITE);
+#endif
+      started = end;
+    }
+  }
+
+  const int FDescriptor;
+  size_t FPosted = 0;  // the writer's side: the last end passed on
+  bool FNoThread = false;
+  std::mutex FLock;
+  std::condition_variable FWake;
+  size_t FEnd = 0;  // guarded by FLock
+  bool FStopping = false;
+  std::thread FThread;
+};
+
 // A text a command made for a file, kept in a temporary file in the file's
 // folder until Commit puts it in place. So a text goes to the disk once, while
 // it is made, and a big one costs no memory. Where the system allows, the
@@ -127,6 +203,7 @@ class TDraft {
   TDraft(const TDraft&) = delete;
   TDraft& operator=(const TDraft&) = delete;
   ~TDraft() {
+    FWriteback.reset();  // before the descriptor goes
     if (FDescriptor >= 0) ::close(FDescriptor);
     if (!FTempName.empty()) ::unlink(FTempName.c_str());
   }
@@ -166,6 +243,7 @@ class TDraft {
       }
       draft->FTempName = temp;
     }
+    draft->FWriteback = std::make_unique<TWriteback>(draft->FDescriptor);
     return draft;
   }
 
@@ -187,6 +265,7 @@ class TDraft {
     if (!Flush(error)) return false;
     if (!WriteAll(FDescriptor, data, count)) return Fail("cannot write the new text of", error);
     FSize += count;
+    StartWriteback();
     return true;
   }
   // Appends bytes [from, from + count) of the file `fd`; false when the file
@@ -225,6 +304,7 @@ class TDraft {
       left -= n;
     }
     FSize += count;
+    StartWriteback();
     return true;
   }
   // Writes what is still pending and starts the transfer to the disk, which
@@ -232,7 +312,9 @@ class TDraft {
   bool Finish(std::string& error) {
     if (!Flush(error)) return false;
 #ifdef SYNC_FILE_RANGE_WRITE
-    ::sync_file_range(FDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (!FWriteback || !FWriteback->Written(FSize, true)) {
+      ::sync_file_range(FDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
 #endif
     return true;
   }
@@ -332,7 +414,11 @@ class TDraft {
       return Fail("cannot write the new text of", error);
     }
     FPending.clear();
+    StartWriteback();
     return true;
+  }
+  void StartWriteback() {
+    if (FWriteback) FWriteback->Written(FSize - FPending.size());
   }
   bool Fail(const char* what, std::string& error) const {
     error = SystemError(what, FFileName);
@@ -342,7 +428,8 @@ class TDraft {
   std::string FFileName;
   std::string FTempName;  // the draft's name; empty while it has none
   int FDescriptor = -1;
-  bool FInMemory = false;  // a dry run's: never placed
+  bool FInMemory = false;                  // a dry run's: never placed
+  std::unique_ptr<TWriteback> FWriteback;  // none for a dry run's
   size_t FSize = 0;
   std::string FPending;  // small appends, written together
 };
