@@ -338,6 +338,30 @@ TEST_F(TFileHostTest, WritersKeepLongRunsOfTheOriginalText) {
   }
 }
 
+// A text of many megabytes starts for the disk while it is written, from a
+// second thread: what lands is the text, with the draft kept either way, and
+// a host that goes without a Commit leaves the folder as it was.
+TEST_F(TFileHostTest, ATextOfManyMegabytesLandsWhole) {
+  std::string text(size_t{20} << 20, ' ');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 23);
+  for (const TFileHost::TDrafts drafts : {TFileHost::dsUnnamed, TFileHost::dsNamed}) {
+    for (const bool commit : {true, false}) {
+      SCOPED_TRACE(std::string(NameOf(drafts)) + (commit ? ", committed" : ", dropped"));
+      StartRound();
+      {
+        TFileHost host(FFolder.string(), drafts);
+        Replace(*host.ToolServices(), PathOf("Main.pas"), text.c_str());
+        std::string error;
+        if (commit) {
+          ASSERT_TRUE(host.Commit(&error)) << error;
+        }
+      }
+      EXPECT_TRUE(Read("Main.pas") == (commit ? text : "old main"));
+      EXPECT_EQ(Listing(), std::vector<std::string>{"Main.pas"});
+    }
+  }
+}
+
 // Writing past the size the process may give a file fails as a full disk
 // does: the writer changes nothing and the host tells which file and why.
 TEST_F(TFileHostTest, AWriterThatCannotWriteChangesNothingAndTellsWhy) {
