@@ -350,17 +350,24 @@ class TBackgroundRelease {
   std::thread FThread;
 };
 
-// Runs `work` on a second thread and hands back its future; where no thread
-// can be had, the work is done when the future is asked for it. The future
-// waits for the work when it goes, so no thread outlives what it reads.
+// Runs `work` on a second thread when it is `large` enough to pay for one,
+// and hands back its future; otherwise, or where no thread can be had, the
+// work is done when the future is asked for it. The future waits for the work
+// when it goes, so no thread outlives what it reads.
 template <class TWork>
-auto OnSideThread(TWork work) {
-  try {
-    return std::async(std::launch::async, work);
-  } catch (const std::system_error&) {
-    return std::async(std::launch::deferred, work);
+auto OnSideThread(TWork work, bool large) {
+  if (large) {
+    try {
+      return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+      // Done when asked for, as below.
+    }
   }
+  return std::async(std::launch::deferred, work);
 }
+
+// Texts smaller than this are worked through on the command's own thread.
+constexpr int64_t kSideWorkFrom = int64_t{1} << 20;
 
 int64_t ZeroBytePosition(const TByteStream& stream) {
   const size_t zero = stream.View().find('\0');
@@ -536,9 +543,9 @@ std::optional<TWarning> UnComment(const TUnitFileList& units, const std::string&
       ProjectDialect(unitFile, ToolServices->GetProjectOption(unitFile, hostintf::kOptionDialect));
   // The skip check reads the module while the host takes and reads back its
   // text; declared after the module, it is done before the module goes.
-  std::future<source::TSkipProblem> foresight = OnSideThread([&module, moduleDialect] {
-    return source::ForeseeSkipProblem(module.View(), moduleDialect);
-  });
+  std::future<source::TSkipProblem> foresight = OnSideThread(
+      [&module, moduleDialect] { return source::ForeseeSkipProblem(module.View(), moduleDialect); },
+      module.Size() >= kSideWorkFrom);
   TBackgroundRelease release;
   release.Release(source);
   module.Seek(0);
