@@ -118,6 +118,9 @@ void TByteStream::Truncate(int64_t size) {
 
 namespace {
 
+// The size of a huge page, the block in which large texts are mapped and given back.
+constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+
 // Asks the system to back the whole 2 MiB blocks of a large text with huge
 // pages. A unit of a hundred megabytes is read, scanned and written once, so
 // its cost is mostly that of mapping its memory page by page: on a virtual
@@ -126,7 +129,6 @@ namespace {
 // twice. Only a hint: where the system has no huge pages, nothing changes.
 void PreferHugePages(char* data, int64_t size) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
   if (size < static_cast<int64_t>(2 * kHuge)) return;
   const uintptr_t first = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
   const uintptr_t last =
@@ -143,7 +145,6 @@ void PreferHugePages(char* data, int64_t size) {
 void TByteStream::GiveBack(int64_t count) {
 #if defined(__linux__)
   if (FData == nullptr) return;
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
   const auto start = reinterpret_cast<uintptr_t>(FData);
   const uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
   const uintptr_t last =
