@@ -29,16 +29,13 @@ template <class TFinder>
 class TBraceTokens {
  public:
   static constexpr size_t kLength = 1;
+  // One search for both: each byte is read once, where a search for the next
+  // "}" and then for a "{" before it read the text between them twice.
   const char* Next(const char* p, const char* end, int& step) {
-    // The next "}" is found once however many "{" stand before it.
-    if (FClose < p) FClose = TFinder::Find(p, end, '}');
-    const char* open = TFinder::Find(p, FClose, '{');
-    step = open < FClose ? 1 : -1;
-    return open < FClose ? open : FClose;
+    const char* const token = TFinder::FindEither(p, end, '{', '}');
+    step = token < end && *token == '{' ? 1 : -1;
+    return token;
   }
-
- private:
-  const char* FClose = nullptr;
 };
 
 // "(*" opens one more level, unless a ")" follows it at once: then its "*)"

@@ -36,6 +36,7 @@ inline bool IsSpecial(const char* p, const char* end) {
 // Each finder has
 //   Special(p, end): the first special place in [p, end), or end;
 //   Find(p, end, c): the first `c` in [p, end), or end;
+//   FindEither(p, end, a, b): the first `a` or `b` in [p, end), or end;
 //   Opens(p, lanes): bit i set for each "{" (but not "{$"), "(*" and "//" at
 //     p + i of the 64 bytes at p (65 must be readable), with the block's quotes
 //     added to `lanes`. A "{$" directive's text is code to both the scan and
@@ -57,6 +58,10 @@ struct TScalarFinder {
   }
   static const char* Find(const char* p, const char* end, char c) {
     while (p < end && *p != c) ++p;
+    return p;
+  }
+  static const char* FindEither(const char* p, const char* end, char a, char b) {
+    while (p < end && *p != a && *p != b) ++p;
     return p;
   }
   static uint64_t Parity(uint64_t bits) {
@@ -133,6 +138,19 @@ struct TSse2Finder {
       p += 16;
     }
     return TScalarFinder::Find(p, end, c);
+  }
+  static const char* FindEither(const char* p, const char* end, char a, char b) {
+    const __m128i first = _mm_set1_epi8(a);
+    const __m128i second = _mm_set1_epi8(b);
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      if (const int mask = _mm_movemask_epi8(
+              _mm_or_si128(_mm_cmpeq_epi8(v, first), _mm_cmpeq_epi8(v, second)))) {
+        return p + __builtin_ctz(static_cast<unsigned>(mask));
+      }
+      p += 16;
+    }
+    return TScalarFinder::FindEither(p, end, a, b);
   }
   static uint64_t Parity(uint64_t bits) { return TScalarFinder::Parity(bits); }
   using TLanes = __m128i;
@@ -230,6 +248,20 @@ struct TAvx2Finder {
       p += 32;
     }
     return TSse2Finder::Find(p, end, c);
+  }
+  __attribute__((target("avx2"))) static const char* FindEither(const char* p, const char* end,
+                                                                char a, char b) {
+    const __m256i first = _mm256_set1_epi8(a);
+    const __m256i second = _mm256_set1_epi8(b);
+    while (end - p >= 32) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+      if (const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(
+              _mm256_or_si256(_mm256_cmpeq_epi8(v, first), _mm256_cmpeq_epi8(v, second))))) {
+        return p + __builtin_ctz(mask);
+      }
+      p += 32;
+    }
+    return TSse2Finder::FindEither(p, end, a, b);
   }
   // A carry-less multiplication by all ones is the running parity in one step.
   __attribute__((target("avx2,pclmul"))) static uint64_t Parity(uint64_t bits) {

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "source/NestedCloses.h"
@@ -79,6 +80,44 @@ TEST(NestedClosesTest, AnswersAsTheDirectSearchOnRandomTexts) {
     ExpectSameCloses<scan::TBraceTokens<scan::TScalarFinder>>(text, step, "random");
     ExpectSameCloses<scan::TParenTokens<scan::TScalarFinder>>(text, step, "random");
   }
+}
+
+// Every token of `text` with its step, as TTokens reads them from the start.
+template <class TTokens>
+std::vector<std::pair<size_t, int>> Tokens(const std::string& text) {
+  std::vector<std::pair<size_t, int>> tokens;
+  const char* const end = text.data() + text.size();
+  TTokens reader;
+  int step = 0;
+  for (const char* p = reader.Next(text.data(), end, step); p != end;
+       p = reader.Next(p + TTokens::kLength, end, step)) {
+    tokens.emplace_back(p - text.data(), step);
+  }
+  return tokens;
+}
+
+// The vector finders read a text in blocks of 16 and 32 with a byte-at-a-time
+// rest: tokens on both sides of each block's edge, and texts that end there.
+TEST(NestedClosesTest, EveryFinderReadsTheSameTokens) {
+  const scan::TVectorSet chosen = scan::VectorSet();
+  std::mt19937 random(20261211);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text(random() % 100, 'x');
+    for (int token = random() % 4; token > 0; --token) {
+      if (!text.empty()) text[random() % text.size()] = "{}(*)"[random() % 5];
+    }
+    const auto expectedBraces = Tokens<scan::TBraceTokens<scan::TScalarFinder>>(text);
+    const auto expectedParens = Tokens<scan::TParenTokens<scan::TScalarFinder>>(text);
+#if defined(SCRIVLOCK_X86)
+    EXPECT_EQ(Tokens<scan::TBraceTokens<scan::TSse2Finder>>(text), expectedBraces) << text;
+    EXPECT_EQ(Tokens<scan::TParenTokens<scan::TSse2Finder>>(text), expectedParens) << text;
+    if (scan::UseVectorSet(scan::vsAvx2) == scan::vsAvx2) {
+      EXPECT_EQ(Tokens<scan::TBraceTokens<scan::TAvx2Finder>>(text), expectedBraces) << text;
+      EXPECT_EQ(Tokens<scan::TParenTokens<scan::TAvx2Finder>>(text), expectedParens) << text;
+    }
+#endif
+  }
+  scan::UseVectorSet(chosen);
 }
 
 }  // namespace

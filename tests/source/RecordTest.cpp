@@ -55,8 +55,9 @@ TEST(RecordTest, EachFinderComparesHeadsByteForByte) {
   CheckHeadCompare<scan::TScalarFinder>();
 #if defined(SCRIVLOCK_X86)
   CheckHeadCompare<scan::TSse2Finder>();
+  const scan::TVectorSet chosen = scan::VectorSet();
   if (scan::UseVectorSet(scan::vsAvx2) == scan::vsAvx2) CheckHeadCompare<scan::TAvx2Finder>();
-  scan::UseVectorSet(scan::VectorSet());
+  scan::UseVectorSet(chosen);
 #endif
 }
 
