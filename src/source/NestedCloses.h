@@ -102,7 +102,17 @@ class TNestedCloses {
     Advance(text);
     while (FLow < FLows.size() && FLows[FLow].first < FCursor) ++FLow;
     if (FLow == FLows.size() || FLows[FLow].second >= FDepth) return FEnd;
-    return FindNestedClose<TTokens>(text, FEnd);  // it closes, and no further than its close
+    // It closes: where the remembered search first falls below FDepth. The
+    // cursor reads on to there, so that the comment's text is not read again
+    // when the scan asks about the next one.
+    const int64_t floor = FDepth;
+    for (int step = 0;;) {
+      const char* const p = FCursorTokens.Next(FCursor, FEnd, step);
+      if (p == FEnd) return FEnd;
+      FDepth += step;
+      FCursor = p + TTokens::kLength;
+      if (FDepth < floor) return p;
+    }
   }
 
  private:
