@@ -62,7 +62,11 @@ bench() {
   rm -rf "$results" && mkdir "$results"
   run="$folder/run"
   for ((i = 0; i < rounds; i++)); do
-    for entry in "${tools[@]}"; do
+    # Every other round the baseline goes first: what one run leaves behind
+    # (pages to free, blocks to discard) weighs on the next.
+    local order=("${tools[@]}")
+    ((i % 2 == 1 && ${#tools[@]} == 2)) && order=("${tools[1]}" "${tools[0]}")
+    for entry in "${order[@]}"; do
       name="${entry%%:*}"
       rm -rf "$run" && mkdir "$run" && cp "$work/Big.orig" "$run/Big.pas" && sync
       measure "$results/copy" sh -c "$copy"
