@@ -29,8 +29,8 @@ template <class TFinder>
 class TBraceTokens {
  public:
   static constexpr size_t kLength = 1;
-  // One search for both: each byte is read once, where a search for the next
-  // "}" and then for a "{" before it read the text between them twice.
+  // Opens and closes are found by one search: each byte between two tokens is
+  // read once.
   const char* Next(const char* p, const char* end, int& step) {
     const char* const token = TFinder::FindEither(p, end, '{', '}');
     step = token < end && *token == '{' ? 1 : -1;
